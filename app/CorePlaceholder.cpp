@@ -1,0 +1,1 @@
+// Replaced by the widget-free logic of the program.

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: a normal build, a build under
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the watcher's hand-over protocol under
+# ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+jobs=${QV_TEST_JOBS:-2}
+
+echo "== normal build"
+bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+(cd build && ctest --output-on-failure -j"$jobs")
+
+echo "== address and undefined-behaviour sanitizers"
+bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined
+(cd build-asan && ctest --output-on-failure -j"$jobs")
+
+echo "== thread sanitizer: the watcher and its hand-over"
+bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=thread -DQV_WATCHER_ONLY=ON
+(cd build-tsan && ctest --output-on-failure -j"$jobs")

@@ -1,0 +1,180 @@
+#include "serial/PortDirectory.h"
+
+#include "serial/PosixLine.h"
+
+#include <QCollator>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace {
+
+// "COM3" -> 3; 0 when the text is no COM name.
+int comNumber(const QString &name)
+{
+    if (!name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+        return 0;
+    bool ok = false;
+    const int n = name.mid(3).toInt(&ok);
+    return ok && n > 0 ? n : 0;
+}
+
+bool isAdapter(const QString &portName)
+{
+    return portName.startsWith(QLatin1String("ttyUSB")) ||
+           portName.startsWith(QLatin1String("ttyACM"));
+}
+
+} // namespace
+
+PortDirectory &PortDirectory::global()
+{
+    static PortDirectory directory;
+    return directory;
+}
+
+void PortDirectory::setExplicit(const QMap<QString, QString> &entries)
+{
+    explicit_.clear();
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        const int n = comNumber(it.key());
+        const QString value = it.value().trimmed();
+        if (n > 0 && !value.isEmpty())
+            explicit_.insert(QStringLiteral("COM%1").arg(n), value);
+    }
+}
+
+void PortDirectory::registerScheme(const QString &scheme, Factory factory)
+{
+    schemes_.insert(scheme, std::move(factory));
+}
+
+void PortDirectory::setSystemPortsForTesting(const QStringList *ports)
+{
+    pinned_ = ports != nullptr;
+    pinnedPorts_ = ports ? *ports : QStringList();
+}
+
+QStringList PortDirectory::systemPorts() const
+{
+    if (pinned_)
+        return pinnedPorts_;
+    QStringList adapters, others;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : infos)
+        (isAdapter(info.portName()) ? adapters : others) << info.systemLocation();
+    QCollator byName;
+    byName.setNumericMode(true);
+    std::sort(adapters.begin(), adapters.end(), byName);
+    std::sort(others.begin(), others.end(), byName);
+    return adapters + others;
+}
+
+PortDirectory::Target PortDirectory::resolve(const QString &name) const
+{
+    Target t;
+    const int n = comNumber(name);
+    if (n == 0) {
+        // A plain name ("ComFile.txt") is opened as it stands; the open refuses anything
+        // that is not a serial device.
+        t.kind = Target::Kind::Device;
+        t.device = name;
+        return t;
+    }
+    const QString key = QStringLiteral("COM%1").arg(n);
+    const auto found = explicit_.constFind(key);
+    if (found != explicit_.cend()) {
+        const QString value = *found;
+        const int colon = value.indexOf(QLatin1Char(':'));
+        const QString scheme = colon < 0 ? value : value.left(colon);
+        if (!value.startsWith(QLatin1Char('/')) && schemes_.contains(scheme)) {
+            t.kind = Target::Kind::Scheme;
+            t.scheme = scheme;
+            t.argument = colon < 0 ? QString() : value.mid(colon + 1);
+            t.device = value;
+            return t;
+        }
+        if (!value.startsWith(QLatin1Char('/')) && !value.contains(QLatin1Char('/'))) {
+            // A scheme this program does not know: nothing to open.
+            t.description = value;
+            return t;
+        }
+        t.kind = Target::Kind::Device;
+        t.device = value;
+        return t;
+    }
+    const QStringList listed = systemPorts();
+    if (n - 1 < listed.size()) {
+        t.kind = Target::Kind::Device;
+        t.device = listed.at(n - 1);
+        const QSerialPortInfo info(t.device);
+        t.description = info.description();
+    }
+    return t;
+}
+
+std::unique_ptr<SerialLine> PortDirectory::createLine(const Target &target) const
+{
+    switch (target.kind) {
+    case Target::Kind::Device:
+        return std::make_unique<PosixLine>();
+    case Target::Kind::Scheme: {
+        const auto it = schemes_.constFind(target.scheme);
+        return it != schemes_.cend() ? (*it)(target.argument) : nullptr;
+    }
+    case Target::Kind::None:
+        break;
+    }
+    return nullptr;
+}
+
+QString PortDirectory::describe(const QString &comName) const
+{
+    const Target t = resolve(comName);
+    switch (t.kind) {
+    case Target::Kind::None:
+        return QStringLiteral("no device");
+    case Target::Kind::Scheme:
+        if (t.scheme == QLatin1String("sim"))
+            return t.argument.isEmpty() ? QStringLiteral("simulated module")
+                                        : QStringLiteral("simulated module %1").arg(t.argument);
+        return t.device;
+    case Target::Kind::Device:
+        return t.description.isEmpty() ? t.device
+                                       : QStringLiteral("%1 (%2)").arg(t.device, t.description);
+    }
+    return {};
+}
+
+QString PortDirectory::failureText(const QString &comName, const Target &target,
+                                   LineError error, const std::string &detail)
+{
+    if (target.kind == Target::Kind::None) {
+        if (!target.description.isEmpty())
+            return QStringLiteral("%1: \"%2\" names no device this program knows")
+                .arg(comName, target.description);
+        return QStringLiteral("%1: no serial device for this port").arg(comName);
+    }
+    const QString where = target.device == comName
+                              ? comName
+                              : QStringLiteral("%1 (%2)").arg(comName, target.device);
+    const QString why = QString::fromLocal8Bit(detail.c_str());
+    switch (error) {
+    case LineError::NoDevice:
+        return QStringLiteral("%1: no such device").arg(where);
+    case LineError::Busy:
+        return QStringLiteral("%1: busy, another program holds it").arg(where);
+    case LineError::PermissionDenied:
+        return QStringLiteral("%1: permission denied; join the dialout group "
+                              "(sudo usermod -aG dialout $USER) and log in again")
+            .arg(where);
+    case LineError::NotATty:
+        return QStringLiteral("%1: not a serial device").arg(where);
+    case LineError::SettingsRefused:
+        return QStringLiteral("%1: the driver refused the line settings (%2)").arg(where, why);
+    case LineError::Io:
+    case LineError::None:
+        break;
+    }
+    return QStringLiteral("%1: %2").arg(where, why.isEmpty() ? QStringLiteral("failed") : why);
+}

@@ -1,0 +1,384 @@
+#include "serial/PosixLine.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// System errors become a result and a message in this one place.
+LineError errorKind(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return LineError::NoDevice;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return LineError::Busy;
+    case EACCES:
+    case EPERM:
+        return LineError::PermissionDenied;
+    case EISDIR:
+    case ENOTTY:
+        return LineError::NotATty;
+    default:
+        return LineError::Io;
+    }
+}
+
+std::string errnoText(int err)
+{
+    return std::strerror(err);
+}
+
+// Milliseconds left until a deadline, for poll(): -1 waits without limit.
+int remainingMs(bool limited, Clock::time_point deadline)
+{
+    if (!limited)
+        return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? int(left.count()) : 0;
+}
+
+} // namespace
+
+PosixLine::~PosixLine()
+{
+    close();
+}
+
+speed_t PosixLine::speedConstant(int baud)
+{
+    switch (baud) {
+    case 110: return B110;
+    case 150: return B150;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return 0;
+    }
+}
+
+bool PosixLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
+{
+    close();
+    setError(LineError::None, {});
+    int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        int err = errno;
+        setError(errorKind(err), errnoText(err));
+        return false;
+    }
+    // Exclusivity first: when another program holds the device, its lines are not ours to
+    // touch. flock is a single quick call, so the open-time RTS glitch stays short.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int err = errno;
+        ::close(fd);
+        setError(err == EWOULDBLOCK ? LineError::Busy : errorKind(err), errnoText(err));
+        return false;
+    }
+    // Linux raises RTS and DTR inside open(); a raised RTS is the module's command line, so
+    // put both where the flow settings want them before anything else. A driver without
+    // modem lines (a pseudo-terminal) refuses; the open goes on.
+    int rts = TIOCM_RTS, dtr = TIOCM_DTR;
+    ::ioctl(fd, rtsRaised ? TIOCMBIS : TIOCMBIC, &rts);
+    ::ioctl(fd, dtrRaised ? TIOCMBIS : TIOCMBIC, &dtr);
+
+    if (!::isatty(fd)) {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+        setError(LineError::NotATty, "not a serial device");
+        return false;
+    }
+    // Root ignores TIOCEXCL, which is why the flock above is what really keeps others out.
+    ::ioctl(fd, TIOCEXCL);
+    haveSaved_ = ::tcgetattr(fd, &saved_) == 0;
+
+    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    eventFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (epollFd_ < 0 || eventFd_ < 0) {
+        int err = errno;
+        fd_ = fd;
+        locked_ = true;
+        close();
+        setError(LineError::Io, errnoText(err));
+        return false;
+    }
+    // Edge-triggered: new bytes end a wait, bytes left unread in the queue do not.
+    epoll_event ev{};
+    ev.events = EPOLLIN | EPOLLET;
+    ev.data.fd = fd;
+    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev);
+    epoll_event wakeEv{};
+    wakeEv.events = EPOLLIN;
+    wakeEv.data.fd = eventFd_;
+    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, eventFd_, &wakeEv);
+
+    fd_ = fd;
+    locked_ = true;
+    txEmpty_ = false;
+    lost_ = false;
+    return true;
+}
+
+bool PosixLine::configure(const LineSettings &s)
+{
+    if (fd_ < 0)
+        return false;
+    speed_t speed = speedConstant(s.baud);
+    if (speed == 0) {
+        setError(LineError::SettingsRefused, "speed not supported");
+        return false;
+    }
+    struct termios t {};
+    if (::tcgetattr(fd_, &t) != 0) {
+        setError(LineError::SettingsRefused, errnoText(errno));
+        return false;
+    }
+    // Raw 8N1: every byte value passes unchanged both ways; no XON/XOFF, no signals, no CR/LF
+    // translation. CLOCAL: the module has no carrier line.
+    ::cfmakeraw(&t);
+    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | ISTRIP);
+    t.c_iflag |= IGNBRK;
+    t.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    // Linux knows one hardware handshake that covers both CTS and RTS. DTR handshake, RTS
+    // toggle and the DSR settings have no termios equivalent and are left off.
+    if (s.ctsFlow || s.rts == LineSettings::Rts::Handshake)
+        t.c_cflag |= CRTSCTS;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    ::cfsetispeed(&t, speed);
+    ::cfsetospeed(&t, speed);
+    if (::tcsetattr(fd_, TCSANOW, &t) != 0) {
+        setError(LineError::SettingsRefused, errnoText(errno));
+        return false;
+    }
+    return true;
+}
+
+void PosixLine::close()
+{
+    if (fd_ >= 0) {
+        // Purge first: a close with output pending could otherwise wait for the driver to
+        // drain it (up to its closing_wait), and the program would freeze.
+        ::tcflush(fd_, TCIOFLUSH);
+        if (haveSaved_)
+            ::tcsetattr(fd_, TCSANOW, &saved_);
+        ::ioctl(fd_, TIOCNXCL);
+        if (locked_)
+            ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (epollFd_ >= 0)
+        ::close(epollFd_);
+    if (eventFd_ >= 0)
+        ::close(eventFd_);
+    epollFd_ = eventFd_ = -1;
+    locked_ = haveSaved_ = false;
+}
+
+int PosixLine::write(const uint8_t *data, int length, int timeoutMs)
+{
+    if (fd_ < 0)
+        return -1;
+    if (length <= 0)
+        return 0;
+    const bool limited = timeoutMs > 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int done = 0;
+    while (done < length) {
+        ssize_t n = ::write(fd_, data + done, size_t(length - done));
+        if (n > 0) {
+            done += int(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN) {
+            if (done == 0) {
+                setError(errorKind(errno), errnoText(errno));
+                return -1;
+            }
+            break;
+        }
+        // The driver's buffer is full: let the kernel wait for room, within the budget.
+        int left = remainingMs(limited, deadline);
+        if (left == 0)
+            break;
+        pollfd p{fd_, POLLOUT, 0};
+        int r = ::poll(&p, 1, left);
+        if (r < 0 && errno != EINTR)
+            break;
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT))
+            break;
+    }
+    if (done > 0)
+        signalEvent();
+    return done;
+}
+
+int PosixLine::read(uint8_t *data, int length, int timeoutMs)
+{
+    if (fd_ < 0)
+        return -1;
+    if (length <= 0)
+        return 0;
+    const bool limited = true;  // a read always has its time-out
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int got = 0;
+    bool first = true;
+    for (;;) {
+        ssize_t n = ::read(fd_, data + got, size_t(length - got));
+        if (n > 0) {
+            got += int(n);
+            // Bytes already waiting are returned at once.
+            if (first || got == length)
+                return got;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno != EAGAIN) {
+            if (got == 0 && first) {
+                setError(errorKind(errno), errnoText(errno));
+                return -1;
+            }
+            return got;
+        } else if (n == 0 && !first) {
+            return got;
+        }
+        first = false;
+        int left = remainingMs(limited, deadline);
+        if (left == 0)
+            return got;
+        pollfd p{fd_, POLLIN, 0};
+        int r = ::poll(&p, 1, left);
+        if (r < 0 && errno != EINTR)
+            return got;
+        if (r > 0 && !(p.revents & POLLIN))
+            return got;  // hang-up or error: nothing more will come
+    }
+}
+
+int PosixLine::queuedInput()
+{
+    if (fd_ < 0)
+        return -1;
+    int count = 0;
+    if (::ioctl(fd_, FIONREAD, &count) != 0)
+        return -1;
+    return count;
+}
+
+void PosixLine::purge()
+{
+    if (fd_ >= 0)
+        ::tcflush(fd_, TCIOFLUSH);
+}
+
+bool PosixLine::modemInputs(unsigned &bits)
+{
+    bits = 0;
+    int status = 0;
+    if (fd_ < 0 || ::ioctl(fd_, TIOCMGET, &status) != 0)
+        return false;
+    if (status & TIOCM_CTS)
+        bits |= CtsOn;
+    if (status & TIOCM_DSR)
+        bits |= DsrOn;
+    if (status & TIOCM_RNG)
+        bits |= RingOn;
+    if (status & TIOCM_CAR)
+        bits |= RlsdOn;
+    return true;
+}
+
+bool PosixLine::setModemBit(int bit, bool raised)
+{
+    if (fd_ < 0)
+        return false;
+    return ::ioctl(fd_, raised ? TIOCMBIS : TIOCMBIC, &bit) == 0;
+}
+
+bool PosixLine::setRts(bool raised)
+{
+    return setModemBit(TIOCM_RTS, raised);
+}
+
+bool PosixLine::setDtr(bool raised)
+{
+    return setModemBit(TIOCM_DTR, raised);
+}
+
+SerialLine::Wait PosixLine::waitEvent()
+{
+    if (epollFd_ < 0)
+        return Wait::Failed;
+    for (;;) {
+        epoll_event evs[2];
+        int n = ::epoll_wait(epollFd_, evs, 2, -1);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return Wait::Failed;
+        }
+        bool event = false, woken = false;
+        for (int i = 0; i < n; ++i) {
+            if (evs[i].data.fd == eventFd_) {
+                uint64_t v;
+                while (::read(eventFd_, &v, sizeof v) > 0) {
+                }
+                if (txEmpty_.exchange(false))
+                    event = true;
+                else
+                    woken = true;
+                continue;
+            }
+            if (evs[i].events & EPOLLIN)
+                event = true;
+            if (evs[i].events & (EPOLLHUP | EPOLLERR)) {
+                // The device went away (an unplugged adapter, a closed pseudo-terminal
+                // master). It will not come back for this opening: stop watching it, so
+                // that the wait costs nothing until the port is closed.
+                lost_ = true;
+                ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd_, nullptr);
+            }
+        }
+        if (event)
+            return Wait::Event;
+        if (woken)
+            return Wait::Woken;
+    }
+}
+
+void PosixLine::wake()
+{
+    if (eventFd_ >= 0) {
+        uint64_t one = 1;
+        [[maybe_unused]] ssize_t r = ::write(eventFd_, &one, sizeof one);
+    }
+}
+
+void PosixLine::signalEvent()
+{
+    txEmpty_ = true;
+    wake();
+}
