@@ -1,0 +1,8 @@
+#include "app/Eepromoptions.h"
+
+TOptionsForm *OptionsForm = nullptr;
+
+TOptionsForm::TOptionsForm(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Communication Settings"));
+}

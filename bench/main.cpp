@@ -1,0 +1,70 @@
+// qv_bench [section...]: runs the named sections (all when none is named) and prints the
+// table of figures.
+
+#include "bench/Bench.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include <unistd.h>
+
+void benchSerial(BenchTable &t);
+
+static const BenchEntry kSections[] = {
+    {"serial", benchSerial},
+};
+
+double cpuSecondsOfOtherThreads()
+{
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    double total = 0;
+    const QString self = QString::number(::getpid());
+    const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &tid : tasks) {
+        if (tid == self)
+            continue;
+        QFile f(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray s = f.readAll();
+        const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            total += (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(ticks);
+    }
+    return total;
+}
+
+double cpuSecondsOfProcess()
+{
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    QFile f(QStringLiteral("/proc/self/stat"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray s = f.readAll();
+    const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 12 ? (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(ticks) : 0;
+}
+
+double residentMiB()
+{
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList wanted = app.arguments().mid(1);
+    BenchTable table;
+    BenchTable::header();
+    for (const BenchEntry &e : kSections)
+        if (wanted.isEmpty() || wanted.contains(QLatin1String(e.name)))
+            e.run(table);
+    return 0;
+}
