@@ -18,7 +18,9 @@ public:
              const QString &target = {}, int met = -1)
     {
         rows_.push_back({section, figure, value, target,
-                         met < 0 ? QString() : met ? QStringLiteral("yes") : QStringLiteral("NO")});
+                         met < 0 ? QString()
+                         : met   ? QStringLiteral("yes")
+                                 : QStringLiteral("NO")});
         std::printf("%-10s | %-58s | %14s | %-12s | %s\n", qPrintable(section), qPrintable(figure),
                     qPrintable(value), qPrintable(target), qPrintable(rows_.back().verdict));
         std::fflush(stdout);

@@ -20,7 +20,8 @@ double cpuSecondsOfOtherThreads()
     const long ticks = ::sysconf(_SC_CLK_TCK);
     double total = 0;
     const QString self = QString::number(::getpid());
-    const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList tasks =
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &tid : tasks) {
         if (tid == self)
             continue;
@@ -43,7 +44,9 @@ double cpuSecondsOfProcess()
         return 0;
     const QByteArray s = f.readAll();
     const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
-    return fields.size() > 12 ? (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(ticks) : 0;
+    return fields.size() > 12
+               ? (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(ticks)
+               : 0;
 }
 
 double residentMiB()
@@ -52,7 +55,9 @@ double residentMiB()
     if (!f.open(QIODevice::ReadOnly))
         return 0;
     const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.size() > 1 ? fields.at(1).toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+    return fields.size() > 1
+               ? fields.at(1).toDouble() * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0)
+               : 0;
 }
 
 int main(int argc, char **argv)

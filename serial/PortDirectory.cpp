@@ -146,8 +146,8 @@ QString PortDirectory::describe(const QString &comName) const
     return {};
 }
 
-QString PortDirectory::failureText(const QString &comName, const Target &target,
-                                   LineError error, const std::string &detail)
+QString PortDirectory::failureText(const QString &comName, const Target &target, LineError error,
+                                   const std::string &detail)
 {
     if (target.kind == Target::Kind::None) {
         if (!target.description.isEmpty())
@@ -155,9 +155,8 @@ QString PortDirectory::failureText(const QString &comName, const Target &target,
                 .arg(comName, target.description);
         return QStringLiteral("%1: no serial device for this port").arg(comName);
     }
-    const QString where = target.device == comName
-                              ? comName
-                              : QStringLiteral("%1 (%2)").arg(comName, target.device);
+    const QString where =
+        target.device == comName ? comName : QStringLiteral("%1 (%2)").arg(comName, target.device);
     const QString why = QString::fromLocal8Bit(detail.c_str());
     switch (error) {
     case LineError::NoDevice:

@@ -25,10 +25,10 @@ public:
 
     struct Target {
         enum class Kind { None, Device, Scheme } kind = Kind::None;
-        QString device;       // the path, or the whole scheme text ("sim:bench")
-        QString scheme;       // for Kind::Scheme
-        QString argument;     // for Kind::Scheme
-        QString description;  // what the system says of the port, if anything
+        QString device;      // the path, or the whole scheme text ("sim:bench")
+        QString scheme;      // for Kind::Scheme
+        QString argument;    // for Kind::Scheme
+        QString description; // what the system says of the port, if anything
     };
 
     static PortDirectory &global();

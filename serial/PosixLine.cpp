@@ -61,19 +61,32 @@ PosixLine::~PosixLine()
 speed_t PosixLine::speedConstant(int baud)
 {
     switch (baud) {
-    case 110: return B110;
-    case 150: return B150;
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return 0;
+    case 110:
+        return B110;
+    case 150:
+        return B150;
+    case 300:
+        return B300;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return 0;
     }
 }
 
@@ -243,7 +256,7 @@ int PosixLine::read(uint8_t *data, int length, int timeoutMs)
         return -1;
     if (length <= 0)
         return 0;
-    const bool limited = true;  // a read always has its time-out
+    const bool limited = true; // a read always has its time-out
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     int got = 0;
     bool first = true;
@@ -274,7 +287,7 @@ int PosixLine::read(uint8_t *data, int length, int timeoutMs)
         if (r < 0 && errno != EINTR)
             return got;
         if (r > 0 && !(p.revents & POLLIN))
-            return got;  // hang-up or error: nothing more will come
+            return got; // hang-up or error: nothing more will come
     }
 }
 

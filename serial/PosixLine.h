@@ -40,10 +40,10 @@ private:
 
     int fd_ = -1;
     int epollFd_ = -1;
-    int eventFd_ = -1;          // wake-ups and transmit-empty events
-    bool locked_ = false;       // flock held
+    int eventFd_ = -1;    // wake-ups and transmit-empty events
+    bool locked_ = false; // flock held
     bool haveSaved_ = false;
-    struct termios saved_ {};   // the device's settings as found, put back at close
+    struct termios saved_ {}; // the device's settings as found, put back at close
     std::atomic<bool> txEmpty_{false};
-    std::atomic<bool> lost_{false};  // hang-up seen: the device is gone for this opening
+    std::atomic<bool> lost_{false}; // hang-up seen: the device is gone for this opening
 };

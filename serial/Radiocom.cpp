@@ -44,15 +44,14 @@ private:
     TRadioCom &c_;
 };
 
-const char *const kDeviceNames[] = {
-    "COM1",  "COM2",  "COM3",  "COM4",  "COM5",  "COM6",  "COM7",  "COM8",
-    "COM9",  "COM10", "COM11", "COM12", "COM13", "COM14", "COM15", "COM16",
-    "COM17", "COM18", "COM19", "COM20", "COM21", "ComFile.txt"};
+const char *const kDeviceNames[] = {"COM1",  "COM2",  "COM3",  "COM4",       "COM5",  "COM6",
+                                    "COM7",  "COM8",  "COM9",  "COM10",      "COM11", "COM12",
+                                    "COM13", "COM14", "COM15", "COM16",      "COM17", "COM18",
+                                    "COM19", "COM20", "COM21", "ComFile.txt"};
 
-const char *const kModeTexts[] = {
-    "110,N,8,1",   "150,N,8,1",   "300,N,8,1",   "600,N,8,1",
-    "1200,N,8,1",  "2400,N,8,1",  "4800,N,8,1",  "9600,N,8,1",
-    "19200,N,8,1", "38400,N,8,1", "57600,N,8,1", "115200,N,8,1"};
+const char *const kModeTexts[] = {"110,N,8,1",   "150,N,8,1",   "300,N,8,1",   "600,N,8,1",
+                                  "1200,N,8,1",  "2400,N,8,1",  "4800,N,8,1",  "9600,N,8,1",
+                                  "19200,N,8,1", "38400,N,8,1", "57600,N,8,1", "115200,N,8,1"};
 
 } // namespace
 
@@ -243,7 +242,7 @@ LineSettings TRadioCom::lineSettings() const
     LineSettings s;
     s.baud = baudFromModeText();
     s.ctsFlow = cts_ != CTSOff;
-    s.dtr = dtr_ == DTROff ? LineSettings::Dtr::Off
+    s.dtr = dtr_ == DTROff  ? LineSettings::Dtr::Off
             : dtr_ == DTROn ? LineSettings::Dtr::On
                             : LineSettings::Dtr::Handshake;
     s.rts = rts_ == RTSOff         ? LineSettings::Rts::Off
@@ -268,8 +267,7 @@ int TRadioCom::CreateHandle()
     const LineSettings settings = lineSettings();
     if (!line->open(target.device.toStdString(), settings.rtsRaisedAtOpen(),
                     settings.dtrRaisedAtOpen())) {
-        lastOpenError_ =
-            PortDirectory::failureText(name, target, line->error(), line->errorText());
+        lastOpenError_ = PortDirectory::failureText(name, target, line->error(), line->errorText());
         return -1;
     }
     line_ = std::move(line);
@@ -294,9 +292,9 @@ void TRadioCom::OpenPort()
         return;
     }
     if (!line_->configure(lineSettings())) {
-        lastOpenError_ = PortDirectory::failureText(
-            QString::fromLatin1(deviceName_), PortDirectory::global().resolve(deviceName_),
-            line_->error(), line_->errorText());
+        lastOpenError_ = PortDirectory::failureText(QString::fromLatin1(deviceName_),
+                                                    PortDirectory::global().resolve(deviceName_),
+                                                    line_->error(), line_->errorText());
         DestroyHandle();
         return;
     }
@@ -304,8 +302,7 @@ void TRadioCom::OpenPort()
     lastOpenError_.clear();
     if (!wakeNotifier_ && wakeFd_ >= 0) {
         wakeNotifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read);
-        connect(wakeNotifier_, &QSocketNotifier::activated, this,
-                [this] { runNotification(); });
+        connect(wakeNotifier_, &QSocketNotifier::activated, this, [this] { runNotification(); });
     }
     const int fd = wakeFd_;
     reader_ = std::make_unique<TComReader>(*line_, [fd] {
@@ -357,11 +354,20 @@ bool TRadioCom::GetModemState(int selector)
 {
     unsigned bit = 0;
     switch (selector) {
-    case 1: bit = SerialLine::CtsOn; break;
-    case 2: bit = SerialLine::DsrOn; break;
-    case 3: bit = SerialLine::RingOn; break;
-    case 4: bit = SerialLine::RlsdOn; break;
-    default: break;
+    case 1:
+        bit = SerialLine::CtsOn;
+        break;
+    case 2:
+        bit = SerialLine::DsrOn;
+        break;
+    case 3:
+        bit = SerialLine::RingOn;
+        break;
+    case 4:
+        bit = SerialLine::RlsdOn;
+        break;
+    default:
+        break;
     }
     unsigned bits = 0;
     if (!connected_ || !line_ || !line_->modemInputs(bits))
@@ -376,11 +382,20 @@ int TRadioCom::EscapeComm(int function)
     LockHolder hold(*this);
     bool ok = false;
     switch (function) {
-    case SETRTS: ok = line_->setRts(true); break;
-    case CLRRTS: ok = line_->setRts(false); break;
-    case SETDTR: ok = line_->setDtr(true); break;
-    case CLRDTR: ok = line_->setDtr(false); break;
-    default: break;
+    case SETRTS:
+        ok = line_->setRts(true);
+        break;
+    case CLRRTS:
+        ok = line_->setRts(false);
+        break;
+    case SETDTR:
+        ok = line_->setDtr(true);
+        break;
+    case CLRDTR:
+        ok = line_->setDtr(false);
+        break;
+    default:
+        break;
     }
     return ok ? 0 : -1;
 }

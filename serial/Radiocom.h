@@ -25,11 +25,40 @@
 class QSocketNotifier;
 
 enum ports : uint8_t {
-    COM1 = 0, COM2, COM3, COM4, COM5, COM6, COM7, COM8, COM9, COM10, COM11,
-    COM12, COM13, COM14, COM15, COM16, COM17, COM18, COM19, COM20, COM21
+    COM1 = 0,
+    COM2,
+    COM3,
+    COM4,
+    COM5,
+    COM6,
+    COM7,
+    COM8,
+    COM9,
+    COM10,
+    COM11,
+    COM12,
+    COM13,
+    COM14,
+    COM15,
+    COM16,
+    COM17,
+    COM18,
+    COM19,
+    COM20,
+    COM21
 };
 enum bauds : uint8_t {
-    br110 = 0, br150, br300, br600, br1200, br2400, br4800, br9600, br19200, br38400, br57600,
+    br110 = 0,
+    br150,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br19200,
+    br38400,
+    br57600,
     br115200
 };
 enum TCtsFlowControl : uint8_t { CTSOff = 0, CTSOn = 1 };
@@ -46,7 +75,7 @@ class TSemaphore {
 public:
     TSemaphore(int initial, int maximum) : count_(initial), max_(maximum) {}
     void acquire();
-    bool release();  // false when already at the maximum
+    bool release(); // false when already at the maximum
 
 private:
     std::mutex m_;
@@ -63,7 +92,7 @@ public:
     // wakeMain is called on the watcher thread after a notification has been queued; it must
     // make the main thread call TakeNotification() soon.
     TComReader(SerialLine &line, std::function<void()> wakeMain);
-    ~TComReader();  // Stop()
+    ~TComReader(); // Stop()
     TComReader(const TComReader &) = delete;
     TComReader &operator=(const TComReader &) = delete;
 
@@ -94,7 +123,7 @@ public:
     uint64_t Delivered() const;
 
 private:
-    void Execute();  // the thread body
+    void Execute(); // the thread body
 
     SerialLine &line_;
     std::function<void()> wakeMain_;
@@ -186,7 +215,7 @@ private:
     int baudRateValue() const { return GetBaudRate(); }
     void setBaudRateValue(int b) { SetBaudRate(static_cast<bauds>(b)); }
 
-    void runNotification();  // main thread, when the watcher has queued one
+    void runNotification(); // main thread, when the watcher has queued one
     LineSettings lineSettings() const;
     int baudFromModeText() const;
 

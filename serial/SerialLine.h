@@ -17,12 +17,12 @@
 
 // Line settings as the component's flow-control properties give them.
 struct LineSettings {
-    int baud = 9600;                 // bit/s; always 8 data bits, no parity, 1 stop bit
-    bool ctsFlow = false;            // transmitter held while CTS is low
+    int baud = 9600;      // bit/s; always 8 data bits, no parity, 1 stop bit
+    bool ctsFlow = false; // transmitter held while CTS is low
     enum class Dtr { Off, On, Handshake } dtr = Dtr::Off;
     enum class Rts { Off, On, Handshake, Toggle } rts = Rts::Off;
-    bool dsrFlow = false;            // transmitter held while DSR is low
-    bool dsrSensitivity = false;     // input ignored while DSR is low
+    bool dsrFlow = false;        // transmitter held while DSR is low
+    bool dsrSensitivity = false; // input ignored while DSR is low
 
     // Where the output lines must stand right after the open, before anything else.
     bool rtsRaisedAtOpen() const { return rts == Rts::On || rts == Rts::Handshake; }
@@ -32,12 +32,12 @@ struct LineSettings {
 // Why an open failed, so that the operator can be told in his own terms.
 enum class LineError {
     None,
-    NoDevice,          // nothing of that name
-    Busy,              // another program holds it
-    PermissionDenied,  // not allowed to open it
-    NotATty,           // exists, but is no serial character device
-    SettingsRefused,   // the driver refused the line settings
-    Io                 // anything else
+    NoDevice,         // nothing of that name
+    Busy,             // another program holds it
+    PermissionDenied, // not allowed to open it
+    NotATty,          // exists, but is no serial character device
+    SettingsRefused,  // the driver refused the line settings
+    Io                // anything else
 };
 
 class SerialLine {
@@ -49,9 +49,9 @@ public:
     static constexpr unsigned RlsdOn = 0x80;
 
     enum class Wait {
-        Event,   // a line event: bytes arrived, a write completed, a line changed
-        Woken,   // wake() was called
-        Failed   // the wait cannot go on (device gone); a further wait would fail again
+        Event, // a line event: bytes arrived, a write completed, a line changed
+        Woken, // wake() was called
+        Failed // the wait cannot go on (device gone); a further wait would fail again
     };
 
     virtual ~SerialLine() = default;

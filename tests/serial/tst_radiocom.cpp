@@ -243,7 +243,8 @@ private slots:
         file.close();
         QTest::newRow("regular file") << file.fileName() << "not a serial device";
         QTest::newRow("directory") << dir.path() << "not a serial device";
-        QTest::newRow("missing path") << dir.filePath(QStringLiteral("nothing")) << "no such device";
+        QTest::newRow("missing path")
+            << dir.filePath(QStringLiteral("nothing")) << "no such device";
     }
 
     void refusesWhatIsNoSerialDevice()
@@ -335,7 +336,7 @@ private slots:
         t.start();
         const int sent = com.c.SendBuffer(data, 10);
         QVERIFY(sent < 10);
-        QVERIFY(t.elapsed() >= 90);  // 10 bytes x 10 ms
+        QVERIFY(t.elapsed() >= 90); // 10 bytes x 10 ms
     }
 
     void modemLines()
@@ -383,14 +384,14 @@ private slots:
         QCOMPARE(com.c.SendByte('q'), 1);
         QTRY_COMPARE(com.counts, QList<int>{0});
         QTest::qWait(50);
-        QCOMPARE(com.counts, QList<int>{0});  // one notification, not a stream
+        QCOMPARE(com.counts, QList<int>{0}); // one notification, not a stream
     }
 
     void partialDataWaitingCostsNothing()
     {
         PtyPair pty;
         OpenCom com(pty);
-        com.c.SetOnReceive([&com](int count) { com.counts << count; });  // reads nothing
+        com.c.SetOnReceive([&com](int count) { com.counts << count; }); // reads nothing
         pty.write("abc");
         QTRY_VERIFY(!com.counts.isEmpty());
         // The arrival may be announced twice when the driver wakes the wait twice for one
@@ -413,9 +414,9 @@ private slots:
             com.c.ReceiveBuffer(buf, count);
         });
         pty.write("0");
-        QThread::msleep(5);  // the watcher hands over and waits for the main thread
+        QThread::msleep(5); // the watcher hands over and waits for the main thread
         pty.write("123456789");
-        QThread::msleep(100);  // main thread busy
+        QThread::msleep(100); // main thread busy
         QTRY_VERIFY(!com.counts.isEmpty());
         QTest::qWait(50);
         QCOMPARE(com.counts.first(), 10);
@@ -440,7 +441,7 @@ private slots:
         PtyPair pty;
         OpenCom com(pty);
         pty.write("A");
-        QThread::msleep(50);  // the watcher has queued its notification and waits
+        QThread::msleep(50); // the watcher has queued its notification and waits
         // Closing, and opening again, before the main thread runs it.
         com.c.SetComStatus(false);
         com.c.SetComStatus(true);
@@ -453,10 +454,10 @@ private slots:
         PtyPair pty;
         auto com = std::make_unique<OpenCom>(pty);
         pty.write("A");
-        QThread::msleep(50);  // watcher blocked in the hand-over, main thread not yet there
+        QThread::msleep(50); // watcher blocked in the hand-over, main thread not yet there
         QElapsedTimer t;
         t.start();
-        com.reset();  // destructor closes
+        com.reset(); // destructor closes
         QVERIFY(t.elapsed() < 1000);
     }
 
