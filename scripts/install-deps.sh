@@ -2,7 +2,7 @@
 # Installs the Debian packages the console needs to build, run and test, when any is missing.
 # Uses sudo when not run as root.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
+packages=(cmake ninja-build g++ clang clang-tidy cppcheck libclang-rt-14-dev pkg-config
           qt6-base-dev qt6-serialport-dev libgl-dev
           xvfb xauth fonts-dejavu-core)
 missing=()

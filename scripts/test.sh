@@ -18,3 +18,6 @@ bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,
 echo "== thread sanitizer: the watcher and its hand-over"
 bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=thread -DQV_WATCHER_ONLY=ON
 (cd build-tsan && ctest --output-on-failure -j"$jobs")
+
+echo "== static analysis"
+bash scripts/lint.sh

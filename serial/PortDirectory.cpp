@@ -44,9 +44,9 @@ void PortDirectory::setExplicit(const QMap<QString, QString> &entries)
     }
 }
 
-void PortDirectory::registerScheme(const QString &scheme, Factory factory)
+void PortDirectory::registerScheme(const QString &scheme, const Factory &factory)
 {
-    schemes_.insert(scheme, std::move(factory));
+    schemes_.insert(scheme, factory);
 }
 
 void PortDirectory::setSystemPortsForTesting(const QStringList *ports)
@@ -84,7 +84,7 @@ PortDirectory::Target PortDirectory::resolve(const QString &name) const
     const QString key = QStringLiteral("COM%1").arg(n);
     const auto found = explicit_.constFind(key);
     if (found != explicit_.cend()) {
-        const QString value = *found;
+        const QString &value = *found;
         const int colon = value.indexOf(QLatin1Char(':'));
         const QString scheme = colon < 0 ? value : value.left(colon);
         if (!value.startsWith(QLatin1Char('/')) && schemes_.contains(scheme)) {

@@ -36,7 +36,7 @@ public:
     // Explicit entries, by COM name ("COM3"). Replaces every earlier entry.
     void setExplicit(const QMap<QString, QString> &entries);
     QMap<QString, QString> explicitEntries() const { return explicit_; }
-    void registerScheme(const QString &scheme, Factory factory);
+    void registerScheme(const QString &scheme, const Factory &factory);
     bool hasScheme(const QString &scheme) const { return schemes_.contains(scheme); }
 
     // What a COM name (or the plain name "ComFile.txt") opens.

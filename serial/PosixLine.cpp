@@ -55,7 +55,7 @@ int remainingMs(bool limited, Clock::time_point deadline)
 
 PosixLine::~PosixLine()
 {
-    close();
+    closeDevice();
 }
 
 speed_t PosixLine::speedConstant(int baud)
@@ -92,7 +92,7 @@ speed_t PosixLine::speedConstant(int baud)
 
 bool PosixLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
 {
-    close();
+    closeDevice();
     setError(LineError::None, {});
     int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -131,7 +131,7 @@ bool PosixLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
         int err = errno;
         fd_ = fd;
         locked_ = true;
-        close();
+        closeDevice();
         setError(LineError::Io, errnoText(err));
         return false;
     }
@@ -189,6 +189,11 @@ bool PosixLine::configure(const LineSettings &s)
 }
 
 void PosixLine::close()
+{
+    closeDevice();
+}
+
+void PosixLine::closeDevice()
 {
     if (fd_ >= 0) {
         // Purge first: a close with output pending could otherwise wait for the driver to

@@ -35,6 +35,7 @@ public:
     static speed_t speedConstant(int baud);
 
 private:
+    void closeDevice();
     bool setModemBit(int bit, bool raised);
     void signalEvent();
 
