@@ -21,3 +21,8 @@ bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=thread -
 
 echo "== static analysis"
 bash scripts/lint.sh
+
+echo "== fuzz targets, briefly, on their committed corpus"
+CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQV_FUZZ=ON -DQV_SANITIZE=address,undefined
+(cd build-fuzz && ctest --output-on-failure -L fuzz)
