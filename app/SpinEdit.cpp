@@ -36,11 +36,8 @@ int TSpinEdit::Value()
 
 int TSpinEdit::CheckValue(int v) const
 {
-    if (v < minValue_)
-        return minValue_;
-    if (v > maxValue_)
-        return maxValue_;
-    return v;
+    // With a maximum below the minimum the minimum wins, as the box cannot show less.
+    return qMax(minValue_, qMin(v, maxValue_));
 }
 
 void TSpinEdit::SetValue(int v)

@@ -19,9 +19,8 @@ void shotsMainWindow(const QString &dir)
     PtyPair pty;
     QFile ini(config.filePath(QStringLiteral("Quorvane.ini")));
     if (ini.open(QIODevice::WriteOnly))
-        ini.write(QStringLiteral("[Port]\nCOM=2\nBaud=2\n[Devices]\nCOM3=%1\n")
-                      .arg(pty.path())
-                      .toUtf8());
+        ini.write(
+            QStringLiteral("[Port]\nCOM=2\nBaud=2\n[Devices]\nCOM3=%1\n").arg(pty.path()).toUtf8());
     ini.close();
 
     TMainForm form;
