@@ -225,6 +225,10 @@ private slots:
         QCOMPARE(m.Lines(), QStringList{QString()});
         m.AddLine(QStringLiteral("OK"));
         QCOMPARE(m.Lines(), (QStringList{QString(), QStringLiteral("OK")}));
+        // Lines gathered for the document reach it when the event loop runs.
+        m.AddLine(QStringLiteral("Reset"));
+        QCoreApplication::processEvents();
+        QCOMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset"));
     }
 };
 
