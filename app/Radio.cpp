@@ -1,8 +1,619 @@
 #include "app/Radio.h"
 
+#include "app/About.h"
+#include "app/AppLog.h"
+#include "app/ComboBox.h"
+#include "app/Eepromoptions.h"
+#include "app/Exception.h"
+#include "app/IniFile.h"
+#include "app/Memo.h"
+#include "app/OpenDialog.h"
+#include "app/PortSettings.h"
+#include "app/Prompts.h"
+#include "app/RadioGroup.h"
+#include "app/SpinEdit.h"
+#include "serial/PortDirectory.h"
+#include "serial/Radiocom.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
 TMainForm *MainForm = nullptr;
+
+const char *const PortNames[10] = {"COM1", "COM2", "COM3", "COM4", "COM5",
+                                   "COM6", "COM7", "COM8", "COM9", "COM10"};
+const char *const BaudNames[12] = {"110",  "150",  "300",   "600",   "1200",  "2400",
+                                   "4800", "9600", "19200", "38400", "57600", "115200"};
+
+namespace {
+
+// The window's fixed client area, as the operator knows it: menu bar not included (it sits
+// in the title area on the desktop the window was drawn for), status bar included.
+constexpr int kClientWidth = 906;
+constexpr int kClientHeight = 721;
+constexpr int kStatusHeight = 22;
+constexpr int kLeftWidth = 721;
+constexpr int kSettingsHeight = 288;
+constexpr int kSentWidth = 344;
+constexpr int kSendLineHeight = 24;
+constexpr int kPanelWidths[3] = {150, 180, 200};
+
+// The described font (a 8 point bitmap sans) does not exist here: the system sans at the
+// pixel size of that font fits every caption into the fixed window.
+constexpr int kFontPixels = 11;
+
+QGroupBox *Frame(const QString &title, QWidget *parent)
+{
+    auto *box = new QGroupBox(title, parent);
+    box->setAccessibleName(title);
+    return box;
+}
+
+template <typename Layout> Layout *Tight(Layout *l, int margin = 4, int spacing = 3)
+{
+    l->setContentsMargins(margin, margin, margin, margin);
+    l->setSpacing(spacing);
+    return l;
+}
+
+// A label that names a control: the control takes the label's text as its accessible name.
+QLabel *Caption(const QString &text, QWidget *buddy, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setBuddy(buddy);
+    buddy->setAccessibleName(text);
+    return l;
+}
+
+QLineEdit *Edit(const char *name, const QString &text, QWidget *parent)
+{
+    auto *e = new QLineEdit(text, parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
+TSpinEdit *Spin(const char *name, int min, int max, int step, int value, QWidget *parent)
+{
+    auto *s = new TSpinEdit(parent);
+    s->setObjectName(QLatin1String(name));
+    s->SetMinValue(min);
+    s->SetMaxValue(max);
+    s->SetIncrement(step);
+    s->SetValue(value);
+    return s;
+}
+
+QCheckBox *Check(const char *name, const QString &caption, bool checked, QWidget *parent)
+{
+    auto *c = new QCheckBox(caption, parent);
+    c->setObjectName(QLatin1String(name));
+    c->setAccessibleName(caption);
+    c->setChecked(checked);
+    return c;
+}
+
+QPushButton *Button(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAccessibleName(caption);
+    b->setAutoDefault(false);
+    return b;
+}
+
+TMemo *Pane(const char *name, const QString &frameTitle, QGroupBox *frame)
+{
+    auto *m = new TMemo(frame);
+    m->setObjectName(QLatin1String(name));
+    m->setAccessibleName(frameTitle);
+    Tight(new QVBoxLayout(frame), 3)->addWidget(m);
+    return m;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Construction
 
 TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 {
+    BuildControls();
+    LastRecTime = 0;
+    LoadSettings();
+    ApplyPortSettings();
+    WireEvents();
+}
+
+TMainForm::~TMainForm()
+{
+    delete OpenDialog1;
+}
+
+void TMainForm::BuildControls()
+{
+    setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("2.4GHz Radio Communication- Veltrane Ltd."));
+    // Title bar with the system menu and the close box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    QFont f = font();
+    f.setPixelSize(kFontPixels);
+    setFont(f);
+
+    // ---- Menus
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    N1 = file->addSeparator();
+    Exit1 = file->addAction(QStringLiteral("E&xit"));
+    QMenu *settings = menuBar()->addMenu(QStringLiteral("&Settings"));
+    Setup1 = settings->addAction(QStringLiteral("&Serial port..."));
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    About1 = help->addAction(QStringLiteral("&About..."));
+    N1->setObjectName(QStringLiteral("N1"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    Setup1->setObjectName(QStringLiteral("Setup1"));
+    About1->setObjectName(QStringLiteral("About1"));
+
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+    const int centralHeight = kClientHeight - kStatusHeight;
+
+    // ---- "Settings" frame
+    QGroupBox *settingsBox = Frame(QStringLiteral("Settings"), client);
+    settingsBox->setGeometry(0, 0, kLeftWidth, kSettingsHeight);
+    auto *settingsLayout = Tight(new QVBoxLayout(settingsBox), 4, 4);
+
+    // "Address"
+    QGroupBox *addressBox = Frame(QStringLiteral("Address"), settingsBox);
+    auto *address = Tight(new QGridLayout(addressBox));
+    EditAddress1 = Edit("EditAddress1", QString(), addressBox);
+    EditAddress2 = Edit("EditAddress2", QStringLiteral("11"), addressBox);
+    Address_W = Spin("Address_W", 1, 5, 1, 4, addressBox);
+    EditAddress1->setFixedWidth(84);
+    EditAddress2->setFixedWidth(84);
+    Address_W->setFixedWidth(48);
+    address->addWidget(Caption(QStringLiteral("Address 1"), EditAddress1, addressBox), 0, 0);
+    address->addWidget(EditAddress1, 0, 1);
+    address->addWidget(Caption(QStringLiteral("Address 2"), EditAddress2, addressBox), 1, 0);
+    address->addWidget(EditAddress2, 1, 1);
+    address->addWidget(Caption(QStringLiteral("Address Length"), Address_W, addressBox), 2, 0);
+    address->addWidget(Address_W, 2, 1);
+    address->setRowStretch(3, 1);
+
+    // "Data Length"
+    QGroupBox *lengthBox = Frame(QStringLiteral("Data Length"), settingsBox);
+    auto *length = Tight(new QGridLayout(lengthBox));
+    DataW1 = Spin("DataW1", 0, 64, 1, 0, lengthBox);
+    DataW2 = Spin("DataW2", 0, 64, 1, 0, lengthBox);
+    DataW1TX = Spin("DataW1TX", 0, 64, 1, 0, lengthBox);
+    DataW2TX = Spin("DataW2TX", 0, 64, 1, 0, lengthBox);
+    MaxDataL = Edit("MaxDataL", QStringLiteral("22"), lengthBox);
+    MaxDataL->setEnabled(false);
+    const std::pair<const char *, QWidget *> lengthRows[] = {{"Data1 RX", DataW1},
+                                                             {"Data2 RX", DataW2},
+                                                             {"Data1 TX", DataW1TX},
+                                                             {"Data2 TX", DataW2TX},
+                                                             {"Max. Data Length", MaxDataL}};
+    int row = 0;
+    for (const auto &[caption, control] : lengthRows) {
+        control->setFixedWidth(46);
+        length->addWidget(Caption(QLatin1String(caption), control, lengthBox), row, 0);
+        length->addWidget(control, row++, 1);
+    }
+
+    // "Setup Module"
+    QGroupBox *setupBox = Frame(QStringLiteral("Setup Module"), settingsBox);
+    auto *setup = Tight(new QGridLayout(setupBox));
+    ShockBurstBox = Check("ShockBurstBox", QStringLiteral("ShockBurst"), true, setupBox);
+    CheckBox1 = Check("CheckBox1", QStringLiteral("16MHz"), true, setupBox);
+    CheckBox1->setEnabled(false);
+    DualChannelBox = Check("DualChannelBox", QStringLiteral("DualChannel"), false, setupBox);
+    CRC = Check("CRC", QStringLiteral("CRC"), true, setupBox);
+    CRC->setEnabled(false);
+    RFDataRate = new TRadioGroup(QStringLiteral("RF Data Rate"),
+                                 {QStringLiteral("250Kbs"), QStringLiteral("1Mbs")}, 2, setupBox);
+    RFDataRate->setObjectName(QStringLiteral("RFDataRate"));
+    RFDataRate->setAccessibleName(QStringLiteral("RF Data Rate"));
+    RFDataRate->SetItemIndex(0);
+    Channel = Spin("Channel", 0, 127, 1, 2, setupBox);
+    Channel->setFixedWidth(52);
+    PowerCombo = new TComboBox({QStringLiteral("0  dBm"), QStringLiteral("-5 dBm"),
+                                QStringLiteral("-10 dBm"), QStringLiteral("-20 dBm")},
+                               setupBox);
+    PowerCombo->setObjectName(QStringLiteral("PowerCombo"));
+    PowerCombo->SetItemIndex(0);
+    PowerCombo->setFixedWidth(80);
+    CRCRadioGroup = new TRadioGroup(
+        QStringLiteral("CRC"), {QStringLiteral("8 Bits"), QStringLiteral("16 Bits")}, 2, setupBox);
+    CRCRadioGroup->setObjectName(QStringLiteral("CRCRadioGroup"));
+    CRCRadioGroup->setAccessibleName(QStringLiteral("CRC"));
+    CRCRadioGroup->SetItemIndex(1);
+    setup->addWidget(ShockBurstBox, 0, 0);
+    setup->addWidget(CheckBox1, 0, 1);
+    setup->addWidget(DualChannelBox, 1, 0);
+    setup->addWidget(CRC, 1, 1);
+    setup->addWidget(Caption(QStringLiteral("Channel"), Channel, setupBox), 2, 0);
+    setup->addWidget(Channel, 2, 1);
+    setup->addWidget(Caption(QStringLiteral("RF Power"), PowerCombo, setupBox), 3, 0);
+    setup->addWidget(PowerCombo, 3, 1);
+    setup->addWidget(RFDataRate, 0, 2, 2, 1);
+    setup->addWidget(CRCRadioGroup, 2, 2, 2, 1);
+
+    // "Serial"
+    QGroupBox *serialBox = Frame(QStringLiteral("Serial"), settingsBox);
+    auto *serial = Tight(new QGridLayout(serialBox));
+    RX = Check("RX", QStringLiteral("Rx"), false, serialBox);
+    TX = Check("TX", QStringLiteral("Tx"), false, serialBox);
+    RTS = Check("RTS", QStringLiteral("RTS"), false, serialBox);
+    CTS = Check("CTS", QStringLiteral("CTS"), false, serialBox);
+    Button7 = Button("Button7", QStringLiteral("Sleep"), serialBox);
+    SleepCheckBox = Check("SleepCheckBox", QString(), false, serialBox);
+    SleepCheckBox->setAccessibleName(QStringLiteral("Asleep"));
+    SleepCheckBox->setEnabled(false);
+    QGroupBox *speedBox = Frame(QStringLiteral("Speed"), serialBox);
+    Speed = new TComboBox({QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
+                           QStringLiteral("57600"), QStringLiteral("115000")},
+                          speedBox);
+    Speed->setObjectName(QStringLiteral("Speed"));
+    Speed->setAccessibleName(QStringLiteral("Speed"));
+    Speed->SetItemIndex(2);
+    Speed->setFixedWidth(84);
+    Tight(new QVBoxLayout(speedBox), 3)->addWidget(Speed);
+    Set = Button("Set", QStringLiteral("Set Speed"), serialBox);
+    auto *indicators = Tight(new QHBoxLayout, 0, 8);
+    for (QCheckBox *c : {RX, TX, RTS, CTS})
+        indicators->addWidget(c);
+    indicators->addStretch(1);
+    auto *sleep = Tight(new QHBoxLayout, 0, 4);
+    sleep->addWidget(Button7);
+    sleep->addWidget(SleepCheckBox);
+    serial->addLayout(indicators, 0, 0);
+    serial->addLayout(sleep, 1, 0);
+    serial->addWidget(speedBox, 0, 1);
+    serial->addWidget(Set, 1, 1);
+
+    // "Data Test"
+    QGroupBox *testBox = Frame(QStringLiteral("Data Test"), settingsBox);
+    auto *test = Tight(new QGridLayout(testBox));
+    RecDataNum = Edit("RecDataNum", QString(), testBox);
+    RecDataErr = Edit("RecDataErr", QString(), testBox);
+    Button3 = Button("Button3", QStringLiteral("Clr"), testBox);
+    Button6 = Button("Button6", QStringLiteral("Clr"), testBox);
+    Button3->setAccessibleDescription(QStringLiteral("Clears Rec. Data"));
+    Button6->setAccessibleDescription(QStringLiteral("Clears Data Error"));
+    WaitTime = Spin("WaitTime", 10, 1000, 10, 100, testBox);
+    Edit1 = Edit("Edit1", QString(), testBox);
+    EditLeng = Edit("EditLeng", QString(), testBox);
+    for (QWidget *w : {static_cast<QWidget *>(RecDataNum), static_cast<QWidget *>(RecDataErr),
+                       static_cast<QWidget *>(WaitTime), static_cast<QWidget *>(Edit1),
+                       static_cast<QWidget *>(EditLeng)})
+        w->setFixedWidth(54);
+    Button3->setFixedWidth(34);
+    Button6->setFixedWidth(34);
+    test->addWidget(Caption(QStringLiteral("Rec. Data"), RecDataNum, testBox), 0, 0);
+    test->addWidget(RecDataNum, 0, 1);
+    test->addWidget(Button3, 0, 2);
+    test->addWidget(Caption(QStringLiteral("Data Error"), RecDataErr, testBox), 1, 0);
+    test->addWidget(RecDataErr, 1, 1);
+    test->addWidget(Button6, 1, 2);
+    test->setColumnMinimumWidth(3, 10);
+    test->addWidget(Caption(QStringLiteral("WaitTime [mS]"), WaitTime, testBox), 0, 4);
+    test->addWidget(WaitTime, 0, 5);
+    test->addWidget(Caption(QStringLiteral("Time between 2 trams (ms)"), Edit1, testBox), 1, 4);
+    test->addWidget(Edit1, 1, 5);
+    test->addWidget(Caption(QStringLiteral("Data Lengt"), EditLeng, testBox), 2, 4);
+    test->addWidget(EditLeng, 2, 5);
+
+    auto *top = Tight(new QHBoxLayout, 0, 4);
+    top->addWidget(addressBox, 0);
+    top->addWidget(lengthBox, 0);
+    top->addWidget(setupBox, 1);
+    auto *bottom = Tight(new QHBoxLayout, 0, 4);
+    bottom->addWidget(serialBox, 0);
+    bottom->addWidget(testBox, 1);
+    settingsLayout->addLayout(top, 3);
+    settingsLayout->addLayout(bottom, 2);
+
+    // ---- "Sent", "Received" and the send line
+    const int paneHeight = centralHeight - kSettingsHeight - kSendLineHeight;
+    QGroupBox *sentBox = Frame(QStringLiteral("Sent"), client);
+    sentBox->setGeometry(0, kSettingsHeight, kSentWidth, paneHeight);
+    SentMemo = Pane("SentMemo", QStringLiteral("Sent"), sentBox);
+    QGroupBox *receivedBox = Frame(QStringLiteral("Received"), client);
+    receivedBox->setGeometry(kSentWidth, kSettingsHeight, kLeftWidth - kSentWidth, paneHeight);
+    RecMemo = Pane("RecMemo", QStringLiteral("Received"), receivedBox);
+    SendEdit = Edit("SendEdit", QString(), client);
+    SendEdit->setAccessibleName(QStringLiteral("Send line"));
+    SendEdit->setGeometry(2, kSettingsHeight + paneHeight + 1, kLeftWidth - 4, kSendLineHeight - 2);
+    SentMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RecMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    PopupMenu1 = new QMenu(RecMemo);
+    Clear1 = PopupMenu1->addAction(QStringLiteral("Clear"));
+    PopupMenu2 = new QMenu(SentMemo);
+    Clear2 = PopupMenu2->addAction(QStringLiteral("Clear"));
+    Clear1->setObjectName(QStringLiteral("Clear1"));
+    Clear2->setObjectName(QStringLiteral("Clear2"));
+    for (const auto &[pane, menu] :
+         {std::pair{RecMemo, PopupMenu1}, std::pair{SentMemo, PopupMenu2}}) {
+        pane->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(
+            pane, &QWidget::customContextMenuRequested, menu,
+            [pane = pane, menu = menu](const QPoint &at) { menu->popup(pane->mapToGlobal(at)); });
+    }
+
+    // ---- Right block
+    const int rightX = kLeftWidth + 2;
+    const int rightWidth = kClientWidth - rightX - 2;
+    const int halfWidth = (rightWidth - 2) / 2;
+    const int buttonsHeight = 140;
+    QGroupBox *setBox = Frame(QStringLiteral("Set"), client);
+    setBox->setGeometry(rightX, 0, halfWidth, buttonsHeight);
+    Button8 = Button("Button8", QStringLiteral("Reset"), setBox);
+    Button2 = Button("Button2", QStringLiteral("Set Module"), setBox);
+    Button5 = Button("Button5", QStringLiteral("Read Config."), setBox);
+    CheckBox2 = Check("CheckBox2", QStringLiteral("hex"), false, setBox);
+    Button2->setToolTip(QStringLiteral("Writes Config. to Module"));
+    Button5->setToolTip(QStringLiteral("Reads Config. bits from Module"));
+    auto *set = Tight(new QVBoxLayout(setBox), 3, 4);
+    for (QWidget *w : {static_cast<QWidget *>(Button8), static_cast<QWidget *>(Button2),
+                       static_cast<QWidget *>(Button5), static_cast<QWidget *>(CheckBox2)})
+        set->addWidget(w);
+    QGroupBox *sendBox = Frame(QStringLiteral("Send"), client);
+    sendBox->setGeometry(rightX + halfWidth + 2, 0, rightWidth - halfWidth - 2, buttonsHeight);
+    Button10 = Button("Button10", QStringLiteral("SendTest"), sendBox);
+    Button4 = Button("Button4", QStringLiteral("Cont.Send"), sendBox);
+    Button9 = Button("Button9", QStringLiteral("Stop"), sendBox);
+    Button11 = Button("Button11", QStringLiteral("Send File"), sendBox);
+    auto *send = Tight(new QVBoxLayout(sendBox), 3, 4);
+    for (QPushButton *b : {Button10, Button4, Button9, Button11})
+        send->addWidget(b);
+    for (QPushButton *b : {Button8, Button2, Button5, Button10, Button4, Button9, Button11})
+        b->setMinimumWidth(0);
+
+    const int exitHeight = 28;
+    QGroupBox *logBox = Frame(QStringLiteral("Log."), client);
+    logBox->setGeometry(rightX, buttonsHeight, rightWidth,
+                        centralHeight - buttonsHeight - exitHeight - 6);
+    Memo1 = Pane("Memo1", QStringLiteral("Log."), logBox);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette dark = Memo1->palette();
+    dark.setColor(QPalette::Base, Qt::black);
+    dark.setColor(QPalette::Text, Qt::white);
+    Memo1->setPalette(dark);
+    Button1 = Button("Button1", QStringLiteral("Exit"), client);
+    Button1->setGeometry(rightX + 20, centralHeight - exitHeight - 3, rightWidth - 40, exitHeight);
+
+    // ---- Status bar
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setFixedHeight(kStatusHeight);
+    const char *const initial[3] = {"Status: Not Detected", "Baud Rate: 9600", "Serial Port: COM1"};
+    for (int i = 0; i < 3; ++i) {
+        panels_[i] = new QLabel(QLatin1String(initial[i]), statusBar());
+        panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panels_[i]->setFrameShape(QFrame::Panel);
+        panels_[i]->setFrameShadow(QFrame::Sunken);
+        panels_[i]->setFixedWidth(kPanelWidths[i]);
+        statusBar()->addWidget(panels_[i]);
+    }
+
+    // ---- Non-visual parts
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(10);
+    SerialConnector = new TRadioCom(this);
+    SerialConnector->setObjectName(QStringLiteral("SerialConnector"));
+    SerialConnector->SetRtsFlowControl(RTSOff);
+    SerialConnector->SetReadTimeout(1);
+    SerialConnector->SetWriteTimeout(10);
+    OpenDialog1 = new TOpenDialog(this);
+
+    // Fixed size: the client area plus the menu bar, which Qt keeps inside the window.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    if (QScreen *s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+void TMainForm::WireEvents()
+{
+    On(Button1, &QPushButton::clicked, &TMainForm::Button1Click);
+    On(Exit1, &QAction::triggered, &TMainForm::Exit1Click);
+    On(Setup1, &QAction::triggered, &TMainForm::Setup1Click);
+    On(About1, &QAction::triggered, &TMainForm::About1Click);
+
+    On(EditAddress1, &QLineEdit::textChanged, &TMainForm::EditAddress1Change);
+    On(EditAddress2, &QLineEdit::textChanged, &TMainForm::EditAddress2Change);
+    On(Address_W, &TSpinEdit::Change, &TMainForm::Address_WChange);
+    On(WaitTime, &TSpinEdit::Change, &TMainForm::Address_WChange);
+    for (TSpinEdit *s : {DataW1, DataW2, DataW1TX, DataW2TX})
+        On(s, &TSpinEdit::Change, &TMainForm::DataW1Change);
+    On(CRCRadioGroup, &TRadioGroup::Click, &TMainForm::CRCRadioGroupClick);
+}
+
+// ---------------------------------------------------------------------------------------
+// Status bar
+
+QString TMainForm::StatusPanel(int n) const
+{
+    return n >= 0 && n < 3 ? panels_[n]->text() : QString();
+}
+
+void TMainForm::SetStatusPanel(int n, const QString &text)
+{
+    if (n >= 0 && n < 3)
+        panels_[n]->setText(text);
+}
+
+// ---------------------------------------------------------------------------------------
+// Settings and the port
+
+void TMainForm::LoadSettings()
+{
+    CommandDelay = 4;
+    {
+        const IniFile ini(PortSettings::FilePath());
+        const PortSettings s = PortSettings::Read(ini);
+        PortIndex = s.PortIndex;
+        BaudIndex = s.BaudIndex;
+        PortDirectory::global().setExplicit(s.Devices);
+    }
+    ConfigReadActive = false;
+    UpdateMaxDataLength();
+}
+
+void TMainForm::ApplyPortSettings()
+{
+    // 1, 2: the link test starts over; RecDataNum and RecDataErr keep their texts.
+    RecCount = 0;
+    ErrCount = 0;
+    ModuleAsleep = false;
+    ContSend = false;
+    // 3 to 5: the new port and speed are only recorded while the port is closed.
+    SerialConnector->SetComStatus(false);
+    SerialConnector->SetComPort(static_cast<ports>(uint8_t(PortIndex)));
+    SerialConnector->SetBaudRate(static_cast<bauds>(uint8_t(BaudIndex + 7)));
+    // 6 to 8. Indexes without a name show what the component really uses: it opens COM2 for
+    // a port byte outside its table and runs at 9600 for a speed byte outside its table.
+    Speed->SetItemIndex(BaudIndex);
+    SetStatusPanel(1, QStringLiteral("Serial Port: ") +
+                          (PortIndex >= 0 && PortIndex < 10
+                               ? QLatin1String(PortNames[PortIndex])
+                               : QString::fromLatin1(SerialConnector->DeviceName())));
+    const int speed = BaudIndex + 7;
+    SetStatusPanel(2,
+                   QStringLiteral("Baud Rate: ") +
+                       (speed >= 0 && speed < 12 ? QLatin1String(BaudNames[speed])
+                                                 : QString::fromLatin1(SerialConnector->ModeText())
+                                                       .section(QLatin1Char(','), 0, 0)));
+    // 9, 10
+    SerialConnector->SetComStatus(true);
+    if (!SerialConnector->Connected()) {
+        qCInfo(lcApp) << "port not opened:" << SerialConnector->LastOpenError();
+        Memo1->AddLine(SerialConnector->LastOpenError());
+    }
+    SetStatusPanel(0, ModulePresent() ? QStringLiteral("Status: Present")
+                                      : QStringLiteral("Status: Not Detected"));
+    // 11: the module is in data mode after every opening.
+    ProgramModeOff();
+}
+
+bool TMainForm::ModulePresent()
+{
+    // Nothing is asked of the module here; an unopened port is all that is known to fail.
+    return SerialConnector->Connected();
+}
+
+// ---------------------------------------------------------------------------------------
+// Showing and closing
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (shown_)
+        return;
+    shown_ = true;
+    Guarded([this] { FormShow(); });
+}
+
+void TMainForm::FormShow() {}
+
+void TMainForm::FormClose()
+{
+    IniFile ini(PortSettings::FilePath());
+    PortSettings::Write(ini, PortIndex, BaudIndex);
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    if (!endWithoutWrite_) {
+        try {
+            FormClose();
+        } catch (const std::exception &e) {
+            event->ignore();
+            ShowException(e);
+            return;
+        }
+    }
+    if (ContSendLoops > 0) {
+        // The continuous send's loop is still on the stack: the program ends when it
+        // returns (ContinuousSendEnded), with the window on screen until then.
+        endPending_ = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (this == MainForm)
+        QCoreApplication::quit();
+}
+
+void TMainForm::ContinuousSendEnded()
+{
+    if (!endPending_ || ContSendLoops > 0)
+        return;
+    endPending_ = false;
+    endWithoutWrite_ = true;
+    close();
+}
+
+void TMainForm::Button1Click()
+{
+    ContSend = false;
+    close();
+}
+
+void TMainForm::Exit1Click()
+{
+    close();
+}
+
+void TMainForm::Setup1Click()
+{
+    if (OptionsForm)
+        OptionsForm->exec();
+}
+
+void TMainForm::About1Click()
+{
+    if (AboutForm)
+        AboutForm->exec();
+}
+
+// ---------------------------------------------------------------------------------------
+// Errors
+
+void TMainForm::ShowException(const std::exception &e)
+{
+    const auto *own = dynamic_cast<const Exception *>(&e);
+    const QString text = own ? own->Message() : QString::fromUtf8(e.what());
+    qCWarning(lcApp) << "error shown:" << text;
+    Prompts::current()->critical(this, Prompts::applicationCaption(), text);
+}
+
+void TMainForm::Guarded(const std::function<void()> &handler) noexcept
+{
+    try {
+        handler();
+    } catch (const std::exception &e) {
+        ShowException(e);
+    } catch (...) {
+        ShowException(Exception(QStringLiteral("Unexpected error")));
+    }
 }

@@ -1,11 +1,217 @@
 #pragma once
 
+// The main window, the program's only working surface.
+//
+// How data flows through the program
+// ----------------------------------
+// Start.   main() creates MainForm, OptionsForm, AboutForm and WritingForm, in that order.
+//          The TMainForm constructor builds every control with its defaults, reads
+//          PortIndex and BaudIndex from Quorvane.ini (LoadSettings, which also feeds the
+//          [Devices] section to PortDirectory and applies the input rules), and opens the
+//          port (ApplyPortSettings). The first show runs FormShow once.
+// Out.     Everything sent to the module goes through SerialConnector (a TRadioCom): the
+//          programming line with ProgramModeOn/ProgramModeOff (the only two places that
+//          drive RTS), command letters, typed lines and test packets as texts, file packets
+//          as buffers. Every operation echoes short lines into the log pane Memo1; sent data
+//          goes to SentMemo.
+// In.      Everything from the module arrives as SerialConnector's OnReceive on this thread:
+//          a configuration dump fills the configuration controls (their change events run
+//          the input rules again), radio data goes to RecMemo and the link test counters.
+// Rules.   UpdateMaxDataLength ties DataW1 and DataW2 to the address width and the CRC
+//          length; it runs from LoadSettings and from every change of those controls.
+// Status.  Panel 0 says whether the module answers, panel 1 the port, panel 2 the speed;
+//          ApplyPortSettings writes all three, failures later turn panel 0 into
+//          "Status: Not Detected".
+// End.     Closing the window writes PortIndex and BaudIndex back (FormClose); a failed
+//          write keeps the window open. Destroying the window closes the port.
+//
+// Handlers never let an exception out: the connections run them through Guarded(), which
+// shows the message in an error box (ShowException) and lets the program go on. Message
+// boxes, beeps and the file dialog go through Prompts, so tests can record them.
+//
+// Methods are defined in the folder of their subsystem: app/Radio.cpp (construction,
+// start-up, port set-up, shutdown), module/ (command channel, module operations, input
+// rules), traffic/ (receive handling, link test, text and file sending).
+
 #include <QMainWindow>
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimer;
+class TComboBox;
+class TMemo;
+class TOpenDialog;
+class TRadioCom;
+class TRadioGroup;
+class TSpinEdit;
+
+// Texts for the status bar: PortNames by PortIndex, BaudNames by BaudIndex + 7 (the serial
+// component's speed enumeration).
+extern const char *const PortNames[10];
+extern const char *const BaudNames[12];
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // ---- "Settings" frame -------------------------------------------------------------
+    // "Address"
+    QLineEdit *EditAddress1; // "Address 1": ten hex digits, checked only by Set Module
+    QLineEdit *EditAddress2; // "Address 2": "11", filled by the read-back
+    TSpinEdit *Address_W;    // "Address Length": 1 to 5
+    // "Data Length"
+    TSpinEdit *DataW1;   // "Data1 RX": 0 to the maximum data length
+    TSpinEdit *DataW2;   // "Data2 RX": 0 to the maximum data length
+    TSpinEdit *DataW1TX; // "Data1 TX": 0 to 64
+    TSpinEdit *DataW2TX; // "Data2 TX": 0 to 64
+    QLineEdit *MaxDataL; // "Max. Data Length", display only
+    // "Setup Module"
+    QCheckBox *ShockBurstBox;   // "ShockBurst", ticked
+    QCheckBox *CheckBox1;       // "16MHz", ticked, disabled
+    QCheckBox *DualChannelBox;  // "DualChannel"
+    QCheckBox *CRC;             // "CRC", ticked, disabled
+    TRadioGroup *RFDataRate;    // "RF Data Rate": "250Kbs", "1Mbs"
+    TSpinEdit *Channel;         // "Channel": 0 to 127, 2
+    TComboBox *PowerCombo;      // "RF Power": "0  dBm", "-5 dBm", "-10 dBm", "-20 dBm"
+    TRadioGroup *CRCRadioGroup; // "CRC": "8 Bits", "16 Bits"
+    // "Serial"
+    QCheckBox *RX;            // "Rx": ticked while received data is handled
+    QCheckBox *TX;            // "Tx": ticked while a test packet is sent
+    QCheckBox *RTS;           // "RTS": the programming line as last set
+    QCheckBox *CTS;           // "CTS"
+    QPushButton *Button7;     // "Sleep"
+    QCheckBox *SleepCheckBox; // no caption, disabled: ModuleAsleep
+    TComboBox *Speed;         // in the frame "Speed": the module speed list
+    QPushButton *Set;         // "Set Speed"
+    // "Data Test"
+    QLineEdit *RecDataNum; // "Rec. Data": RecCount
+    QPushButton *Button3;  // "Clr" beside it
+    QLineEdit *RecDataErr; // "Data Error": ErrCount
+    QPushButton *Button6;  // "Clr" beside it
+    TSpinEdit *WaitTime;   // "WaitTime [mS]": 10 to 1000, step 10, 100
+    QLineEdit *Edit1;      // "Time between 2 trams (ms)"
+    QLineEdit *EditLeng;   // "Data Lengt"
+
+    // ---- Below the settings -----------------------------------------------------------
+    TMemo *SentMemo;     // "Sent"
+    TMemo *RecMemo;      // "Received"
+    QLineEdit *SendEdit; // the send line across the bottom
+
+    // ---- Right block ------------------------------------------------------------------
+    QPushButton *Button8;  // "Set": "Reset"
+    QPushButton *Button2;  // "Set": "Set Module"
+    QPushButton *Button5;  // "Set": "Read Config."
+    QCheckBox *CheckBox2;  // "Set": "hex", the received data display
+    QPushButton *Button10; // "Send": "SendTest"
+    QPushButton *Button4;  // "Send": "Cont.Send"
+    QPushButton *Button9;  // "Send": "Stop"
+    QPushButton *Button11; // "Send": "Send File"
+    TMemo *Memo1;          // "Log.": one line per step of every operation
+    QPushButton *Button1;  // "Exit"
+
+    // ---- Menus ------------------------------------------------------------------------
+    QAction *N1;       // "&File": separator
+    QAction *Exit1;    // "&File": "E&xit"
+    QAction *Setup1;   // "&Settings": "&Serial port..."
+    QAction *About1;   // "&Help": "&About..."
+    QMenu *PopupMenu1; // on RecMemo
+    QAction *Clear1;   // "Clear"
+    QMenu *PopupMenu2; // on SentMemo
+    QAction *Clear2;   // "Clear"
+
+    // ---- Non-visual parts -------------------------------------------------------------
+    QTimer *Timer1; // missed-packet timer of the link test; stopped
+    QTimer *Timer2; // configuration reply time-out; stopped
+    TRadioCom *SerialConnector;
+    TOpenDialog *OpenDialog1;
+
+    // ---- Status bar: 0 module status, 1 port, 2 speed ---------------------------------
+    QString StatusPanel(int n) const;
+    void SetStatusPanel(int n, const QString &text);
+    QLabel *StatusPanelLabel(int n) const { return panels_[n]; }
+
+    // ---- Run-time state ---------------------------------------------------------------
+    int PortIndex = 0;             // 0 = COM1 ... 9 = COM10
+    int BaudIndex = 0;             // 0 = 9600, 1 = 19200, 2 = 38400, 3 = 57600, 4 = 115200
+    int CommandDelay = 0;          // ms between command steps; 4 from LoadSettings on
+    bool ConfigReadActive = false; // a configuration read is under way
+    float RecCount = 0;            // received packets
+    float ErrCount = 0;            // missed packets
+    bool ModuleAsleep = false;     // sent to sleep and not woken since
+    bool ContSend = false;         // keeps the continuous send going
+    double LastRecTime = 0;        // time of day of the previous data packet, in days
+    int CrcBytes = 2;              // CRC length in bytes, as the input rules last saw it
+    // Continuous-send loops running (they nest). The outermost calls ContinuousSendEnded()
+    // when it returns.
+    int ContSendLoops = 0;
+
+    // ---- Start-up and shutdown (app/Radio.cpp) ---------------------------------------
+    void LoadSettings();
+    // The one place that (re)opens the port; see the steps in Radio.cpp.
+    void ApplyPortSettings();
+    bool ModulePresent();
+    void FormShow();
+    // The settings write of every close request; throws when the file cannot be written.
+    void FormClose();
+    void Button1Click(); // Exit button
+    void Exit1Click();   // File, Exit
+    void Setup1Click();  // Settings, Serial port...
+    void About1Click();  // Help, About...
+    // A close requested during a continuous send waits for the loop: this ends the program
+    // then, without writing the settings again.
+    void ContinuousSendEnded();
+
+    // ---- Command channel (module/CommandChannel.cpp) ----------------------------------
+    void ProgramModeOn();
+    void ProgramModeOff();
+
+    // ---- Input rules (module/InputRules.cpp) ------------------------------------------
+    void UpdateMaxDataLength();
+    void DataW1Change();    // DataW1, DataW2, DataW1TX, DataW2TX
+    void Address_WChange(); // Address_W, WaitTime
+    void CRCRadioGroupClick();
+    void EditAddress1Change();
+    void EditAddress2Change();
+
+    // ---- Error display ----------------------------------------------------------------
+    // The application's error box for an exception that reached a handler's top.
+    void ShowException(const std::exception &e);
+    // Runs a handler; an exception ends it and is shown.
+    void Guarded(const std::function<void()> &handler) noexcept;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+    // Connects a signal to a handler of this window through Guarded().
+    template <typename Sender, typename Signal>
+    void On(Sender *sender, Signal signal, void (TMainForm::*handler)());
+
+private:
+    void BuildControls();
+    void WireEvents();
+
+    QLabel *panels_[3] = {};
+    bool shown_ = false;
+    bool endPending_ = false;      // a close waits for the continuous send to end
+    bool endWithoutWrite_ = false; // that close has already written the settings
 };
+
+template <typename Sender, typename Signal>
+void TMainForm::On(Sender *sender, Signal signal, void (TMainForm::*handler)())
+{
+    connect(sender, signal, this,
+            [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+}
 
 extern TMainForm *MainForm;

@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 void benchSerial(BenchTable &t);
+void benchApp(BenchTable &t);
 
 static const BenchEntry kSections[] = {
     {"serial", benchSerial},
+    {"app", benchApp},
 };
 
 double cpuSecondsOfOtherThreads()

@@ -1,1 +1,0 @@
-// Replaced by the widget-free logic of the program.

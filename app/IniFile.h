@@ -1,0 +1,47 @@
+#pragma once
+
+// A small initialisation-file reader and writer, the part of a profile-string service the
+// program needs: read one key's text, write one key, read a whole section. Section and key
+// names match without regard to case; lines it does not touch (other sections, other keys,
+// comments, blank lines) stay as they were. Every write goes to the file at once and
+// replaces it atomically (a temporary file renamed over it), so a crash never leaves a
+// truncated file; a missing file and its folder are created.
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+class IniFile {
+public:
+    explicit IniFile(const QString &path);
+
+    QString path() const { return path_; }
+
+    // The key's text without surrounding blanks (and without one pair of enclosing quotes),
+    // or def when the section or the key is missing.
+    QString readString(const QString &section, const QString &key, const QString &def) const;
+    // The key read as an integer: decimal, or hexadecimal after "$" or "0x"; a text that is
+    // no integer counts as missing.
+    int readInteger(const QString &section, const QString &key, int def) const;
+    // Every key of a section with its text; empty when the section is missing.
+    QMap<QString, QString> readSection(const QString &section) const;
+
+    // Sets the key (adding the section or the key when missing) and rewrites the file.
+    // False when the file could not be written; errorString() then says why.
+    bool writeString(const QString &section, const QString &key, const QString &value);
+    QString errorString() const { return error_; }
+
+private:
+    struct Entry {
+        QString key;
+        QString value;
+    };
+    static bool isSection(const QString &line, QString *name);
+    static bool isEntry(const QString &line, Entry *entry);
+    bool save();
+
+    QString path_;
+    QStringList lines_;
+    QString lineEnd_ = QStringLiteral("\n");
+    QString error_;
+};

@@ -1,0 +1,64 @@
+#include "app/Memo.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTimer>
+
+TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(this))
+{
+    setReadOnly(true);
+    // Nobody undoes a log; an undo stack would only grow with every line.
+    setUndoRedoEnabled(false);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    flushTimer_->setSingleShot(true);
+    flushTimer_->setInterval(0);
+    connect(flushTimer_, &QTimer::timeout, this, &TMemo::Flush);
+}
+
+void TMemo::AddLine(const QString &line)
+{
+    QString text = line;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    pending_ << text;
+    if (!flushTimer_->isActive())
+        flushTimer_->start();
+}
+
+void TMemo::Flush()
+{
+    flushTimer_->stop();
+    if (pending_.isEmpty())
+        return;
+    const QString text = pending_.join(QLatin1Char('\n'));
+    pending_.clear();
+    if (document()->isEmpty()) {
+        // Qt's append would fill the one empty line instead of adding one after it.
+        QTextCursor c(document());
+        c.movePosition(QTextCursor::End);
+        c.insertBlock();
+        c.insertText(text);
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+        return;
+    }
+    // Qt's own append follows the end when the view is at the end already.
+    appendPlainText(text);
+}
+
+QStringList TMemo::Lines() const
+{
+    const_cast<TMemo *>(this)->Flush();
+    QStringList out;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next())
+        out << b.text();
+    return out;
+}
+
+void TMemo::Clear()
+{
+    pending_.clear();
+    flushTimer_->stop();
+    clear();
+}

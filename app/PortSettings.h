@@ -1,0 +1,38 @@
+#pragma once
+
+// The port and the speed the program remembers between runs, in "Quorvane.ini":
+//
+//   [Port]
+//   COM=2          ; PortIndex, 0 = COM1
+//   Baud=2         ; BaudIndex, 0 = 9600 ... 4 = 115200
+//   [Devices]
+//   COM3=/dev/ttyUSB0   ; which device a COM name opens (also sim, sim:NAME)
+//
+// The file lives in the user's configuration folder ($XDG_CONFIG_HOME, else ~/.config):
+// one fixed place, whatever the working directory.
+
+#include "app/IniFile.h"
+
+#include <QMap>
+#include <QString>
+
+struct PortSettings {
+    static constexpr int DefaultPortIndex = 0;
+    static constexpr int DefaultBaudIndex = 9;
+
+    int PortIndex = DefaultPortIndex;
+    int BaudIndex = DefaultBaudIndex;
+    QMap<QString, QString> Devices;
+
+    static QString FileName() { return QStringLiteral("Quorvane.ini"); }
+    static QString FilePath();
+
+    // The reading rules: a missing key or one that is no integer gives the default (0 and
+    // 9); "COM" keeps 0 to 8 and turns anything else into 1; "Baud" keeps 0 to 10 and turns
+    // anything else into 3. Values that name no port or speed pass as they are.
+    static PortSettings Read(const IniFile &ini);
+
+    // Writes "COM" and then "Baud" as decimal integers, each at once. The first write that
+    // fails raises Exception "Unable to write to Quorvane.ini"; the second is then not tried.
+    static void Write(IniFile &ini, int portIndex, int baudIndex);
+};

@@ -1,0 +1,36 @@
+#include "app/Prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+class SystemPrompts final : public Prompts {
+public:
+    void critical(QWidget *owner, const QString &caption, const QString &text) override
+    {
+        QMessageBox::critical(owner, caption, text);
+    }
+    void beep() override { QApplication::beep(); }
+    QString openFileName(QWidget *owner, const QString &title, const QString &dir,
+                         const QString &filter) override
+    {
+        return QFileDialog::getOpenFileName(owner, title, dir, filter);
+    }
+};
+
+SystemPrompts systemPrompts;
+Prompts *installed = nullptr;
+
+} // namespace
+
+Prompts *Prompts::current()
+{
+    return installed ? installed : &systemPrompts;
+}
+
+void Prompts::install(Prompts *p)
+{
+    installed = p;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+// Everything modal or audible goes through this one seam: error message boxes, the system
+// beep and the file-open dialog. The program uses the default (Qt's message box, beep and
+// file dialog); tests install a recording implementation, so no test ever waits on a modal
+// window.
+
+#include <QString>
+
+class QWidget;
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+
+    // An error message box with one OK button; returns when it is closed.
+    virtual void critical(QWidget *owner, const QString &caption, const QString &text) = 0;
+    // The default system beep.
+    virtual void beep() = 0;
+    // A file-open dialog; filter in Qt's form ("Text Files (*.txt)"). Empty when cancelled.
+    virtual QString openFileName(QWidget *owner, const QString &title, const QString &dir,
+                                 const QString &filter) = 0;
+
+    // The installed implementation, else the default one.
+    static Prompts *current();
+    // Installs p (not owned); nullptr restores the default.
+    static void install(Prompts *p);
+
+    // The caption the application gives its own error messages.
+    static QString applicationCaption() { return QStringLiteral("Quorvane"); }
+};

@@ -1,0 +1,236 @@
+// The main window's own kinds of control: the spin box rules, radio groups, drop-down lists
+// and text panes.
+
+#include "app/ComboBox.h"
+#include "app/Memo.h"
+#include "app/RadioGroup.h"
+#include "app/SpinEdit.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+struct Box {
+    Box(int min, int max, int step, int value)
+    {
+        s.SetMinValue(min);
+        s.SetMaxValue(max);
+        s.SetIncrement(step);
+        s.SetValue(value);
+    }
+    void loseFocus()
+    {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(&s, &out);
+    }
+    QLineEdit *edit() { return s.findChild<QLineEdit *>(); }
+    TSpinEdit s;
+};
+
+} // namespace
+
+class TestControls : public QObject {
+    Q_OBJECT
+
+private slots:
+    void spinValueIsTheText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("textAfterRead");
+        QTest::newRow("in range") << "5" << 5 << "5";
+        QTest::newRow("above range, not yet clamped") << "200" << 200 << "200";
+        QTest::newRow("empty gives the minimum") << "" << 10 << "10";
+        QTest::newRow("letters give the minimum") << "abc" << 10 << "10";
+        QTest::newRow("sign alone gives the minimum") << "-" << 10 << "10";
+        QTest::newRow("hex") << "$20" << 32 << "$20";
+    }
+    void spinValueIsTheText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QFETCH(QString, textAfterRead);
+        Box b(10, 127, 1, 50);
+        b.s.SetText(text);
+        QCOMPARE(b.s.Text(), text); // any text may stand until someone reads it
+        QCOMPARE(b.s.Value(), value);
+        QCOMPARE(b.s.Text(), textAfterRead);
+    }
+
+    void spinSetValueClamps_data()
+    {
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("below") << 5 << "10";
+        QTest::newRow("above") << 2000 << "1000";
+        QTest::newRow("off the step") << 105 << "105";
+        QTest::newRow("at the maximum") << 1000 << "1000";
+    }
+    void spinSetValueClamps()
+    {
+        QFETCH(int, asked);
+        QFETCH(QString, shown);
+        Box b(10, 1000, 10, 100);
+        b.s.SetValue(asked);
+        QCOMPARE(b.s.Text(), shown);
+    }
+
+    void spinChangeOnEveryTextChange()
+    {
+        Box b(0, 64, 1, 0);
+        QSignalSpy change(&b.s, &TSpinEdit::Change);
+        b.s.SetValue(5);
+        QCOMPARE(change.count(), 1);
+        b.s.SetValue(5); // same text: no change
+        b.s.SetText(QStringLiteral("5"));
+        QCOMPARE(change.count(), 1);
+        b.s.stepBy(1);
+        QCOMPARE(b.s.Text(), QStringLiteral("6"));
+        QCOMPARE(change.count(), 2);
+        b.edit()->clear();
+        QTest::keyClicks(b.edit(), QStringLiteral("42"));
+        QCOMPARE(b.s.Text(), QStringLiteral("42"));
+        QCOMPARE(change.count(), 5); // cleared, "4", "42"
+        // A maximum below the value clamps the text, and that is a change too.
+        b.s.SetMaxValue(30);
+        QCOMPARE(b.s.Text(), QStringLiteral("30"));
+        QCOMPARE(change.count(), 6);
+        QCOMPARE(b.s.Value(), 30);
+    }
+
+    void spinTypingIsLenientAndFocusLossClamps_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("afterFocusLoss");
+        QTest::newRow("above") << "200"
+                               << "127";
+        QTest::newRow("below") << "-5"
+                               << "0";
+        QTest::newRow("letters") << "abc"
+                                 << "0";
+        QTest::newRow("empty") << ""
+                               << "0";
+        QTest::newRow("in range") << "99"
+                                  << "99";
+    }
+    void spinTypingIsLenientAndFocusLossClamps()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, afterFocusLoss);
+        Box b(0, 127, 1, 2);
+        b.edit()->clear();
+        QTest::keyClicks(b.edit(), typed);
+        QCOMPARE(b.s.Text(), typed);
+        QSignalSpy change(&b.s, &TSpinEdit::Change);
+        b.loseFocus();
+        QCOMPARE(b.s.Text(), afterFocusLoss);
+        QCOMPARE(change.count(), typed == afterFocusLoss ? 0 : 1);
+    }
+
+    void spinSteps()
+    {
+        Box b(10, 1000, 10, 105);
+        b.s.stepBy(1);
+        QCOMPARE(b.s.Text(), QStringLiteral("115"));
+        b.s.SetValue(995);
+        b.s.stepBy(1);
+        QCOMPARE(b.s.Text(), QStringLiteral("1000"));
+        b.s.SetText(QString());
+        b.s.stepBy(1); // from the minimum, as an emptied box reads
+        QCOMPARE(b.s.Text(), QStringLiteral("20"));
+    }
+
+    // A width typed digit by digit can make the data length maximum negative for a moment;
+    // the box keeps its minimum and recovers when the maximum comes back.
+    void spinMaximumBelowMinimumKeepsMinimum()
+    {
+        Box b(0, 61, 1, 20);
+        b.s.SetMaxValue(-38);
+        QCOMPARE(b.s.MinValue(), 0);
+        b.s.SetValue(-38);
+        QCOMPARE(b.s.Text(), QStringLiteral("0"));
+        b.s.SetMaxValue(61);
+        b.s.SetValue(70);
+        QCOMPARE(b.s.Text(), QStringLiteral("61"));
+        b.s.SetValue(-1);
+        QCOMPARE(b.s.Text(), QStringLiteral("0"));
+    }
+
+    void radioGroupClickOnEveryIndexChange()
+    {
+        TRadioGroup g(QStringLiteral("CRC"), {QStringLiteral("8 Bits"), QStringLiteral("16 Bits")},
+                      2);
+        QSignalSpy click(&g, &TRadioGroup::Click);
+        QCOMPARE(g.ItemIndex(), -1);
+        g.SetItemIndex(1);
+        QCOMPARE(g.ItemIndex(), 1);
+        QCOMPARE(click.count(), 1);
+        g.SetItemIndex(1);
+        QCOMPARE(click.count(), 1);
+        g.Button(0)->click();
+        QCOMPARE(g.ItemIndex(), 0);
+        QCOMPARE(click.count(), 2);
+        g.Button(0)->click(); // already chosen
+        QCOMPARE(click.count(), 2);
+        g.SetItemIndex(-1);
+        QCOMPARE(g.ItemIndex(), -1);
+        QVERIFY(!g.Button(0)->isChecked() && !g.Button(1)->isChecked());
+        QCOMPARE(click.count(), 3);
+        g.SetItemIndex(5);
+        QCOMPARE(g.ItemIndex(), -1);
+        QCOMPARE(click.count(), 3);
+        g.Button(1)->click(); // exclusive again after clearing
+        g.Button(0)->click();
+        QVERIFY(!g.Button(1)->isChecked());
+    }
+
+    void comboIndexAndTypedText()
+    {
+        TComboBox c({QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400")});
+        c.SetItemIndex(2);
+        QCOMPARE(c.Text(), QStringLiteral("38400"));
+        c.SetItemIndex(7);
+        QCOMPARE(c.ItemIndex(), -1);
+        QCOMPARE(c.Text(), QString());
+        c.SetItemIndex(-1);
+        QCOMPARE(c.Text(), QString());
+        c.SetItemIndex(0);
+        // Typing deselects and keeps what was typed; Enter adds nothing to the list.
+        c.lineEdit()->selectAll();
+        QTest::keyClicks(c.lineEdit(), QStringLiteral("4800"));
+        QCOMPARE(c.ItemIndex(), -1);
+        QCOMPARE(c.Text(), QStringLiteral("4800"));
+        QTest::keyClick(c.lineEdit(), Qt::Key_Return);
+        QCOMPARE(c.count(), 3);
+        QCOMPARE(c.ItemIndex(), -1);
+    }
+
+    void memoLines()
+    {
+        TMemo m;
+        QCOMPARE(m.Lines(), QStringList{QString()});
+        QVERIFY(m.isReadOnly());
+        m.AddLine(QStringLiteral("Reset"));
+        m.AddLine(QString());
+        m.AddLine(QStringLiteral("a\r\nb\rc\nd"));
+        QCOMPARE(m.Lines(),
+                 (QStringList{QString(), QStringLiteral("Reset"), QString(), QStringLiteral("a"),
+                              QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")}));
+        m.Clear();
+        QCOMPARE(m.Lines(), QStringList{QString()});
+        m.AddLine(QStringLiteral("OK"));
+        QCOMPARE(m.Lines(), (QStringList{QString(), QStringLiteral("OK")}));
+        // Lines gathered for the document reach it when the event loop runs.
+        m.AddLine(QStringLiteral("Reset"));
+        QCoreApplication::processEvents();
+        QCOMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset"));
+    }
+};
+
+QTEST_MAIN(TestControls)
+#include "tst_controls.moc"

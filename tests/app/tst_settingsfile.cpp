@@ -1,0 +1,233 @@
+// The settings file without any window: the integer conversion, the INI reader and writer,
+// and the reading rules of the port and the speed.
+
+#include "app/Exception.h"
+#include "app/IniFile.h"
+#include "app/PortSettings.h"
+#include "app/StrToInt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestSettingsFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(dir_.isValid()); }
+
+    void strToInt_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("decimal") << "42" << 42;
+        QTest::newRow("minus") << "-1" << -1;
+        QTest::newRow("plus") << "+7" << 7;
+        QTest::newRow("leading blanks") << "  12" << 12;
+        QTest::newRow("dollar hex") << "$A" << 10;
+        QTest::newRow("0x hex") << "0x1F" << 31;
+        QTest::newRow("0X hex, lower digits") << "0Xff" << 255;
+        QTest::newRow("negative hex") << "-$10" << -16;
+        QTest::newRow("largest") << "2147483647" << 2147483647;
+        QTest::newRow("smallest") << "-2147483648" << int(-2147483647 - 1);
+        QTest::newRow("hex bit pattern") << "$FFFFFFFF" << -1;
+    }
+    void strToInt()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QCOMPARE(StrToInt(text), value);
+    }
+
+    void strToIntRefuses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << "";
+        QTest::newRow("word") << "two";
+        QTest::newRow("0x without digits") << "0x";
+        QTest::newRow("dollar without digits") << "$";
+        QTest::newRow("sign only") << "-";
+        QTest::newRow("trailing blank") << "12 ";
+        QTest::newRow("decimal point") << "1.5";
+        QTest::newRow("hex digit in decimal") << "1A";
+        QTest::newRow("too large") << "2147483648";
+        QTest::newRow("far too large") << "99999999999999999999";
+        QTest::newRow("hex too large") << "$100000000";
+        QTest::newRow("arabic-indic digit") << QString(QChar(0x0663));
+    }
+    void strToIntRefuses()
+    {
+        QFETCH(QString, text);
+        int untouched = 1234;
+        QVERIFY(!TryStrToInt(text, untouched));
+        QCOMPARE(untouched, 1234);
+        try {
+            StrToInt(text);
+            QFAIL("no exception");
+        } catch (const EConvertError &e) {
+            QCOMPARE(e.Message(), QStringLiteral("'%1' is not a valid integer value").arg(text));
+        }
+    }
+
+    void readingRules_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("baud");
+        QTest::newRow("no file") << QByteArray() << 0 << 9;
+        QTest::newRow("no Port section") << QByteArray("[Other]\nCOM=4\n") << 0 << 9;
+        QTest::newRow("COM=2 Baud=2") << QByteArray("[Port]\nCOM=2\nBaud=2\n") << 2 << 2;
+        QTest::newRow("COM=8 is COM9") << QByteArray("[Port]\nCOM=8\n") << 8 << 9;
+        QTest::newRow("COM=9 becomes 1") << QByteArray("[Port]\nCOM=9\n") << 1 << 9;
+        QTest::newRow("COM=-1 becomes 1") << QByteArray("[Port]\nCOM=-1\n") << 1 << 9;
+        QTest::newRow("COM=0x2 is hex") << QByteArray("[Port]\nCOM=0x2\n") << 2 << 9;
+        QTest::newRow("COM=two is missing") << QByteArray("[Port]\nCOM=two\n") << 0 << 9;
+        QTest::newRow("Baud=11 becomes 3") << QByteArray("[Port]\nBaud=11\n") << 0 << 3;
+        QTest::newRow("Baud=-1 becomes 3") << QByteArray("[Port]\nBaud=-1\n") << 0 << 3;
+        QTest::newRow("Baud=5 passes") << QByteArray("[Port]\nBaud=5\n") << 0 << 5;
+        QTest::newRow("Baud=7 passes") << QByteArray("[Port]\nBaud=7\n") << 0 << 7;
+        QTest::newRow("Baud=10 passes") << QByteArray("[Port]\nBaud=10\n") << 0 << 10;
+        QTest::newRow("Baud=$A is hex 10") << QByteArray("[Port]\nBaud=$A\n") << 0 << 10;
+        QTest::newRow("Baud=0x alone is missing") << QByteArray("[Port]\nBaud=0x\n") << 0 << 9;
+        QTest::newRow("Baud empty is missing") << QByteArray("[Port]\nBaud=\n") << 0 << 9;
+        QTest::newRow("names in any case, blanks, CRLF")
+            << QByteArray("[port]\r\n com = 3 \r\nBAUD=4\r\n") << 3 << 4;
+        QTest::newRow("first Port section counts")
+            << QByteArray("[Port]\nCOM=5\n[Port]\nCOM=6\n") << 5 << 9;
+    }
+    void readingRules()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, port);
+        QFETCH(int, baud);
+        const QString path = dir_.filePath(QStringLiteral("Quorvane.ini"));
+        QFile::remove(path);
+        if (!file.isNull())
+            writeAll(path, file);
+        const PortSettings s = PortSettings::Read(IniFile(path));
+        QCOMPARE(s.PortIndex, port);
+        QCOMPARE(s.BaudIndex, baud);
+    }
+
+    void devicesSection()
+    {
+        const QString path = dir_.filePath(QStringLiteral("devices.ini"));
+        writeAll(path, "[Devices]\nCOM3=/dev/ttyUSB0\nCOM4 = sim:bench\n; COM5=/dev/x\n"
+                       "[Port]\nCOM=2\n");
+        const PortSettings s = PortSettings::Read(IniFile(path));
+        QCOMPARE(s.Devices.size(), 2);
+        QCOMPARE(s.Devices.value(QStringLiteral("COM3")), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(s.Devices.value(QStringLiteral("COM4")), QStringLiteral("sim:bench"));
+    }
+
+    void writeKeepsEverythingElse()
+    {
+        const QString path = dir_.filePath(QStringLiteral("keep.ini"));
+        writeAll(path, "; written by hand\n"
+                       "[Devices]\n"
+                       "COM3=/dev/ttyUSB0\n"
+                       "\n"
+                       "[port]\n"
+                       "# the adapter on the bench\n"
+                       "com=7\n"
+                       "Extra=yes\n"
+                       "\n"
+                       "[Later]\n"
+                       "Key=value\n");
+        IniFile ini(path);
+        PortSettings::Write(ini, 2, -1);
+        QCOMPARE(readAll(path), QByteArray("; written by hand\n"
+                                           "[Devices]\n"
+                                           "COM3=/dev/ttyUSB0\n"
+                                           "\n"
+                                           "[port]\n"
+                                           "# the adapter on the bench\n"
+                                           "com=2\n"
+                                           "Extra=yes\n"
+                                           "Baud=-1\n"
+                                           "\n"
+                                           "[Later]\n"
+                                           "Key=value\n"));
+        QCOMPARE(PortSettings::Read(IniFile(path)).BaudIndex, 3);
+    }
+
+    void writeKeepsWindowsLineEnds()
+    {
+        const QString path = dir_.filePath(QStringLiteral("crlf.ini"));
+        writeAll(path, "[Other]\r\nA=1\r\n");
+        IniFile ini(path);
+        QVERIFY(
+            ini.writeString(QStringLiteral("Port"), QStringLiteral("COM"), QStringLiteral("0")));
+        QCOMPARE(readAll(path), QByteArray("[Other]\r\nA=1\r\n\r\n[Port]\r\nCOM=0\r\n"));
+    }
+
+    void writeCreatesFileAndFolder()
+    {
+        const QString path = dir_.filePath(QStringLiteral("new/folder/Quorvane.ini"));
+        IniFile ini(path);
+        PortSettings::Write(ini, 0, 9);
+        QCOMPARE(readAll(path), QByteArray("[Port]\nCOM=0\nBaud=9\n"));
+        // The atomic replace leaves no temporary file behind.
+        QCOMPARE(QDir(dir_.filePath(QStringLiteral("new/folder"))).entryList(QDir::Files),
+                 QStringList{QStringLiteral("Quorvane.ini")});
+    }
+
+    // Root may write anywhere, so the file is made unwritable by a folder standing in its
+    // place.
+    void writeFailureIsReported()
+    {
+        const QString path = dir_.filePath(QStringLiteral("blocked.ini"));
+        QVERIFY(QDir().mkpath(path));
+        IniFile ini(path);
+        QCOMPARE(ini.readString(QStringLiteral("Port"), QStringLiteral("COM"), QStringLiteral("d")),
+                 QStringLiteral("d"));
+        QVERIFY(
+            !ini.writeString(QStringLiteral("Port"), QStringLiteral("COM"), QStringLiteral("1")));
+        QVERIFY(!ini.errorString().isEmpty());
+        try {
+            PortSettings::Write(ini, 1, 2);
+            QFAIL("no exception");
+        } catch (const Exception &e) {
+            QCOMPARE(e.Message(), QStringLiteral("Unable to write to Quorvane.ini"));
+        }
+        QVERIFY(QFileInfo(path).isDir());
+    }
+
+    void filePathFollowsXdg()
+    {
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", "/some/where");
+        QCOMPARE(PortSettings::FilePath(), QStringLiteral("/some/where/Quorvane.ini"));
+        qputenv("XDG_CONFIG_HOME", "relative/dir");
+        QCOMPARE(PortSettings::FilePath(),
+                 QDir::homePath() + QStringLiteral("/.config/Quorvane.ini"));
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(PortSettings::FilePath(),
+                 QDir::homePath() + QStringLiteral("/.config/Quorvane.ini"));
+        qputenv("XDG_CONFIG_HOME", saved);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
