@@ -446,6 +446,8 @@ void TMainForm::WireEvents()
     for (TSpinEdit *s : {DataW1, DataW2, DataW1TX, DataW2TX})
         On(s, &TSpinEdit::Change, &TMainForm::DataW1Change);
     On(CRCRadioGroup, &TRadioGroup::Click, &TMainForm::CRCRadioGroupClick);
+    WireModuleEvents();
+    WireTrafficEvents();
 }
 
 // ---------------------------------------------------------------------------------------

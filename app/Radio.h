@@ -33,9 +33,11 @@
 // start-up, port set-up, shutdown), module/ (command channel, module operations, input
 // rules), traffic/ (receive handling, link test, text and file sending).
 
+#include <QByteArray>
 #include <QMainWindow>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 class QAction;
@@ -174,6 +176,69 @@ public:
     // ---- Command channel (module/CommandChannel.cpp) ----------------------------------
     void ProgramModeOn();
     void ProgramModeOff();
+    // Sends a text (8-bit characters, Latin-1) in one write; true on failure, which it has
+    // reported: "Comm. Error!" in the log, "Status: Not Detected", a beep.
+    bool SendText(const QByteArray &text);
+    // The low 8 bits of the value as one byte; a failed parameter byte is silent.
+    void SendParameter(int value);
+    // A blocking pause of the command steps; received data waits meanwhile.
+    void Pause(int ms);
+    // The one-byte exchange: letter, CommandDelay, parameter, CommandDelay, line down,
+    // CommandDelay. log (if not empty) is written where the letter's rule puts it.
+    enum class LogAt { BeforeLine, AfterLetter, AfterFirstWait };
+    void OneByteCommand(char letter, int parameter, const QString &log, LogAt at);
+
+    // ---- Maintenance (module/Maintenance.cpp) -----------------------------------------
+    bool ConfigReplyPending = false; // the reply to the last "R" has not come yet
+    int ConfigByteCount = 0;         // dump bytes stored in ReplyBuffer so far
+    void ReadConfig();
+    void Timer2Timer();
+    void WakeUp();
+    void SleepModule();
+    void ResetModule();
+    void ChangeSpeed();
+    void Button5Click(); // Read Config.
+    void Button7Click(); // Sleep
+    void Button8Click(); // Reset
+    void SetClick();     // Set Speed
+
+    // ---- Configuration write (module/ConfigWrite.cpp) ---------------------------------
+    void Button2Click(); // Set Module
+    void WriteChannel();
+    void WriteDataLength1();
+    void WriteDataLength2();
+    void WriteDataLength1TX();
+    void WriteDataLength2TX();
+    void WriteDataRate();
+    void WritePower();
+    void WriteAddressWidth();
+    void WriteAddress1();
+
+    // ---- Receive handling (traffic/Receive.cpp) ---------------------------------------
+    static constexpr int ReplyBufferSize = 100;
+    uint8_t ReplyBuffer[ReplyBufferSize] = {}; // the dump bytes of the current Read Config
+    void SerialConnectorReceive(int Count);
+    // What the window publishes as its own receive event: the same handler.
+    void OnReceive(int Count) { SerialConnectorReceive(Count); }
+    void Clear1Click(); // "Clear" on RecMemo
+    void Clear2Click(); // "Clear" on SentMemo
+
+    // ---- Link test (traffic/LinkTest.cpp) ---------------------------------------------
+    static const char TestAlphabet[]; // the 63 characters test packets are cut from
+    void SendTestPacket();
+    void Button10Click(); // SendTest
+    void Button4Click();  // Cont.Send
+    void Button9Click();  // Stop
+    void Timer1Timer();   // a missed packet
+    void Button3Click();  // Clr beside Rec. Data
+    void Button6Click();  // Clr beside Data Error
+
+    // ---- Text and file sending (traffic/TextSend.cpp) ---------------------------------
+    void SendEditKeyPress(char &Key);
+    void SendTypedLine();
+    void Button11Click(); // Send File
+    QString ChooseTextFile();
+    void SendTextFile(const QString &path);
 
     // ---- Input rules (module/InputRules.cpp) ------------------------------------------
     void UpdateMaxDataLength();
@@ -200,6 +265,9 @@ protected:
 private:
     void BuildControls();
     void WireEvents();
+    // Each subsystem connects the events of its own handlers.
+    void WireModuleEvents();  // module/
+    void WireTrafficEvents(); // traffic/
 
     QLabel *panels_[3] = {};
     bool shown_ = false;

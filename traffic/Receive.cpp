@@ -1,0 +1,153 @@
+// Everything the module sends arrives here, in one of two modes: while a Read Config waits
+// for its answer the first 20 bytes are the configuration dump, decoded into the controls;
+// at all other times the bytes are radio payload, shown, counted and timed for the link test.
+
+#include "app/ComboBox.h"
+#include "app/Memo.h"
+#include "app/Radio.h"
+#include "app/RadioGroup.h"
+#include "app/SpinEdit.h"
+#include "serial/Radiocom.h"
+#include "traffic/ConfigDump.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTime>
+#include <QTimer>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+// Counters are 32-bit floats shown in their shortest decimal form ("0", "1", "2" ...).
+QString counterText(float v)
+{
+    return QString::number(double(v), 'g', 10);
+}
+
+// The time of day in days, with millisecond resolution.
+double timeOfDay()
+{
+    return QTime::currentTime().msecsSinceStartOfDay() / 86400000.0;
+}
+
+// Whole milliseconds between two times of day; the times are whole milliseconds already, so
+// rounding each first keeps the division from losing one.
+qint64 millisecondsBetween(double a, double b)
+{
+    return std::llabs(std::llround(a * 86400000.0) - std::llround(b * 86400000.0));
+}
+
+QString packetText(const QByteArray &bytes, bool hex)
+{
+    if (!hex)
+        return QString::fromLatin1(bytes);
+    static const char digits[] = "0123456789ABCDEF";
+    QString s;
+    s.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        const auto b = static_cast<uint8_t>(c);
+        s += QLatin1Char(' ');
+        s += QLatin1Char(digits[b >> 4]);
+        s += QLatin1Char(digits[b & 0x0F]);
+    }
+    return s;
+}
+
+} // namespace
+
+void TMainForm::SerialConnectorReceive(int Count)
+{
+    if (Count <= 0)
+        return;
+    RX->setChecked(true);
+
+    if (ConfigReadActive) {
+        if (Count < ConfigDump::Size)
+            return; // the rest of the dump is still on its way
+        uint8_t batch[ConfigDump::Size];
+        const int got = SerialConnector->ReceiveBuffer(batch, ConfigDump::Size);
+        if (got <= 0) {
+            RX->setChecked(false); // the port went away under us: nothing to show
+            return;
+        }
+        // Only the bytes really read are stored, and never beyond the buffer: batches after
+        // the fifth (a wrong dump followed by more bytes) are read and dropped.
+        const int room = ReplyBufferSize - ConfigByteCount;
+        const int keep = got < room ? got : room;
+        if (keep > 0) {
+            std::memcpy(ReplyBuffer + ConfigByteCount, batch, size_t(keep));
+            ConfigByteCount += keep;
+        }
+        if (ConfigByteCount < ConfigDump::Size || ReplyBuffer[0] != ConfigDump::Marker) {
+            RX->setChecked(false);
+            return;
+        }
+        const ConfigDump d = ConfigDump::decode(ReplyBuffer);
+        // Through the controls, in this order, so that the input rules run as for typed
+        // values: the width sets the payload limits before the payload widths arrive.
+        Channel->SetValue(d.channel);
+        if (d.powerIndex >= 0)
+            PowerCombo->SetItemIndex(d.powerIndex);
+        RFDataRate->SetItemIndex(d.rateIndex);
+        Address_W->SetText(QString::number(d.addressWidth));
+        EditAddress1->setText(d.address1);
+        EditAddress2->setText(d.address2);
+        DataW1->SetValue(d.dataW1);
+        DataW2->SetValue(d.dataW2);
+        DataW1TX->SetValue(d.dataW1TX);
+        DataW2TX->SetValue(d.dataW2TX);
+        ShockBurstBox->setChecked(true);
+        DualChannelBox->setChecked(false);
+        CRCRadioGroup->SetItemIndex(1);
+
+        ConfigReadActive = false;
+        RX->setChecked(false);
+        ConfigReplyPending = false;
+        Memo1->AddLine(QStringLiteral("OK"));
+        return;
+    }
+
+    const int width = DataW1->Value();
+    if (Count < width)
+        return; // not a whole packet yet
+    QByteArray packet(Count, '\0');
+    const int got =
+        SerialConnector->ReceiveBuffer(reinterpret_cast<unsigned char *>(packet.data()), Count);
+    if (got <= 0) {
+        RX->setChecked(false); // a read after the port closed: nothing was received
+        return;
+    }
+    packet.truncate(got);
+    RecMemo->AddLine(packetText(packet, CheckBox2->isChecked()));
+    RecCount += 1.0f;
+    RecDataNum->setText(counterText(RecCount));
+
+    Timer1->stop();
+    Edit1->setText(QString::number(millisecondsBetween(timeOfDay(), LastRecTime)));
+    LastRecTime = timeOfDay();
+    Timer1->setInterval(WaitTime->Value());
+    Timer1->start();
+    RX->setChecked(false);
+    EditLeng->setText(QString::number(got));
+}
+
+void TMainForm::Clear1Click()
+{
+    RecMemo->Clear();
+}
+
+void TMainForm::Clear2Click()
+{
+    SentMemo->Clear();
+}
+
+void TMainForm::WireTrafficEvents()
+{
+    SerialConnector->SetOnReceive(
+        [this](int count) { Guarded([this, count] { SerialConnectorReceive(count); }); });
+    On(Clear1, &QAction::triggered, &TMainForm::Clear1Click);
+    On(Clear2, &QAction::triggered, &TMainForm::Clear2Click);
+}
