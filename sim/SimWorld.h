@@ -34,7 +34,8 @@ public:
     std::vector<SimModule *> modules() const;
 
     // Where modules keep their configuration between runs; empty: they power on fresh.
-    // Applies to modules made afterwards. Lock not held.
+    // Modules made afterwards power on from it; every module stores its changes there.
+    // Lock not held.
     void setStateFolder(const std::string &folder);
     // Lock held. The file of one module, or "" without a state folder.
     std::string stateFile(const std::string &moduleName) const;
