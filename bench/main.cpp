@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 void benchSerial(BenchTable &t);
+void benchSim(BenchTable &t);
 
 static const BenchEntry kSections[] = {
     {"serial", benchSerial},
+    {"sim", benchSim},
 };
 
 double cpuSecondsOfOtherThreads()

@@ -1,3 +1,5 @@
 #include "sim/SimLog.h"
 
-Q_LOGGING_CATEGORY(lcSim, "quorvane.sim")
+// Debug lines (modules powered on, asleep, woken, the air joined) only when asked for with
+// QT_LOGGING_RULES="quorvane.sim.debug=true".
+Q_LOGGING_CATEGORY(lcSim, "quorvane.sim", QtInfoMsg)
