@@ -8,7 +8,12 @@ constexpr size_t kRtsHistory = 1024;
 
 } // namespace
 
-SimCable::SimCable(int moduleBaud) : down_(moduleBaud), up_(9600), moduleBaud_(moduleBaud) {}
+// Only the port's own bytes are traced as they leave; the module's are traced as the port
+// takes them in.
+SimCable::SimCable(int moduleBaud)
+    : down_(moduleBaud, true), up_(9600, false), moduleBaud_(moduleBaud)
+{
+}
 
 void SimCable::openPort(SimNs now, bool rts, bool dtr)
 {

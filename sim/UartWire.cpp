@@ -32,7 +32,10 @@ SimNs UartWire::Frame::end() const
     return start + offset(10, bitNs);
 }
 
-UartWire::UartWire(int receiverBaud) : rxBitNs_(bitNsOf(receiverBaud)) {}
+UartWire::UartWire(int receiverBaud, bool reportsSent)
+    : rxBitNs_(bitNsOf(receiverBaud)), reportsSent_(reportsSent)
+{
+}
 
 SimNs UartWire::send(uint8_t byte, double bitNs, SimNs notBefore)
 {
@@ -75,6 +78,8 @@ void UartWire::dropWaiting(SimNs now)
 
 SimNs UartWire::nextSentDue() const
 {
+    if (!reportsSent_)
+        return kSimNever;
     return unreported_ < frames_.size() ? frames_[unreported_].end() : kSimNever;
 }
 
@@ -169,9 +174,11 @@ bool UartWire::takeReceived(SimNs now, Received &out)
 
 void UartWire::prune()
 {
-    // A frame can go once the trace has had it and the receiver is past it.
-    while (!frames_.empty() && unreported_ > 0 && frames_.front().end() <= huntFrom_) {
+    // A frame can go once the trace has had it (if there is one) and the receiver is past it.
+    while (!frames_.empty() && (unreported_ > 0 || !reportsSent_) &&
+           frames_.front().end() <= huntFrom_) {
         frames_.pop_front();
-        --unreported_;
+        if (unreported_ > 0)
+            --unreported_;
     }
 }

@@ -35,7 +35,9 @@ public:
 
     static double bitNsOf(int baud) { return 1e9 / double(baud); }
 
-    explicit UartWire(int receiverBaud = 9600);
+    // reportsSent: the owner takes every sent frame with takeSent() (for a trace); without
+    // it, frames go as soon as the receiver is past them.
+    explicit UartWire(int receiverBaud = 9600, bool reportsSent = true);
 
     // Sender. Queues one frame at bitNs a bit, starting when the line is free and not before
     // notBefore; returns its start.
@@ -64,6 +66,8 @@ public:
 
     // Level of the line at t: 1 high (idle or a one bit), 0 low.
     int level(SimNs t) const;
+    // Frames still held (sent or waiting and not yet released).
+    size_t framesHeld() const { return frames_.size(); }
 
 private:
     SimNs nextEdge(SimNs from) const;
@@ -74,4 +78,5 @@ private:
     SimNs lastEnd_ = 0;
     SimNs huntFrom_ = 0; // the receiver looks for a falling edge at or after this
     double rxBitNs_;
+    bool reportsSent_;
 };

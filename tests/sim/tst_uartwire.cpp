@@ -109,6 +109,32 @@ private slots:
         QCOMPARE(r.byte, uint8_t('a'));
         QCOMPARE(w.nextReceiveDue(), kSimNever);
     }
+
+    void framesAreReleasedOnceDone_data()
+    {
+        QTest::addColumn<bool>("reportsSent");
+        QTest::newRow("traced sender") << true;
+        QTest::newRow("untraced sender") << false;
+    }
+    void framesAreReleasedOnceDone()
+    {
+        // A console that runs for hours must not keep every byte it ever moved.
+        QFETCH(bool, reportsSent);
+        UartWire w(115200, reportsSent);
+        SimNs t = 1000 * kSimMilli;
+        for (int i = 0; i < 1000; ++i)
+            w.send(uint8_t(i), UartWire::bitNsOf(115200), t);
+        t += 1000 * kSimMilli;
+        UartWire::Received r;
+        UartWire::Frame f;
+        int got = 0;
+        while (w.nextReceiveDue() <= t)
+            got += w.takeReceived(t, r) ? 1 : 0;
+        while (reportsSent && w.takeSent(t, f)) {
+        }
+        QCOMPARE(got, 1000);
+        QVERIFY(w.framesHeld() <= 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestUartWire)
