@@ -11,10 +11,12 @@
 
 void benchSerial(BenchTable &t);
 void benchApp(BenchTable &t);
+void benchSim(BenchTable &t);
 
 static const BenchEntry kSections[] = {
     {"serial", benchSerial},
     {"app", benchApp},
+    {"sim", benchSim},
 };
 
 double cpuSecondsOfOtherThreads()

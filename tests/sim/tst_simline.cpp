@@ -1,0 +1,220 @@
+// SimLine as a serial line: exclusive open, the same read and write time-outs as a tty, line
+// events on arrival, a close that never waits for output; and its trace, which stamps every
+// byte with its time on the wire and the RTS level.
+
+#include "SimTestPort.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+SimNs usToNs(qint64 us)
+{
+    return SimNs(us) * kSimMicro;
+}
+
+} // namespace
+
+class TestSimLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void exclusiveOpen()
+    {
+        SimTestPort first(QStringLiteral("excl"));
+        QVERIFY(first.ok());
+        SimLine second;
+        QVERIFY(!second.open("sim:excl", false, false));
+        QCOMPARE(second.error(), LineError::Busy);
+        first.line().close();
+        QVERIFY(second.open("sim:excl", false, false));
+        QVERIFY(second.isOpen());
+    }
+
+    void refusals()
+    {
+        SimLine line;
+        QVERIFY(!line.open("/dev/ttyS0", false, false));
+        QCOMPARE(line.error(), LineError::NoDevice);
+        uint8_t b = 0;
+        QCOMPARE(line.write(&b, 1, 10), -1);
+        QCOMPARE(line.read(&b, 1, 10), -1);
+        QCOMPARE(line.queuedInput(), -1);
+        unsigned bits = 0;
+        QVERIFY(!line.modemInputs(bits));
+        QVERIFY(!line.setRts(true));
+        QCOMPARE(line.waitEvent(), SerialLine::Wait::Failed);
+
+        QVERIFY(line.open("sim:refuse", false, false));
+        LineSettings s;
+        s.baud = 12345;
+        QVERIFY(!line.configure(s));
+        QCOMPARE(line.error(), LineError::SettingsRefused);
+        QVERIFY(line.modemInputs(bits));
+        QCOMPARE(bits, SerialLine::CtsOn | SerialLine::DsrOn);
+    }
+
+    void rtsRaisedAtOpenReachesTheModule()
+    {
+        SimModule::named(QStringLiteral("openrts"))->factoryReset();
+        SimLine line;
+        QVERIFY(line.open("sim:openrts", true, false));
+        const uint8_t r = 'R';
+        QCOMPARE(line.write(&r, 1, 0), 1);
+        uint8_t buf[32];
+        int got = 0;
+        for (int i = 0; i < 100 && got < 20; ++i)
+            got += line.read(buf + got, 20 - got, 50);
+        QCOMPARE(got, 20);
+        QCOMPARE(buf[0], uint8_t(0x41));
+    }
+
+    void readTimeOuts()
+    {
+        SimTestPort port(QStringLiteral("reads"));
+        uint8_t buf[64];
+        // Nothing waiting: the read waits its whole time-out.
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(port.line().read(buf, 10, 60), 0);
+        QVERIFY(t.elapsed() >= 60);
+        // Bytes waiting come back at once, fewer than asked.
+        port.command('R');
+        QTRY_COMPARE(port.line().queuedInput(), 20);
+        QCOMPARE(port.line().read(buf, 64, 5000), 20);
+        QCOMPARE(buf[0], uint8_t(0x41));
+        // A read that starts before the answer waits for its whole count.
+        port.line().setRts(true);
+        port.write("R");
+        QCOMPARE(port.line().read(buf, 20, 5000), 20);
+        port.line().setRts(false);
+    }
+
+    void writeBoundedByItsTimeOut()
+    {
+        SimTestPort port(QStringLiteral("writes"));
+        SimConfig c;
+        c.tx1Bits = 0; // the module drops what it gets
+        port.module()->setConfig(c);
+        const QByteArray big(8000, 'w');
+        QElapsedTimer t;
+        t.start();
+        const int n =
+            port.line().write(reinterpret_cast<const uint8_t *>(big.constData()), big.size(), 100);
+        // The transmit buffer takes a few KiB at once; more only as bytes leave at 9600.
+        QVERIFY(t.elapsed() >= 100);
+        QVERIFY2(n >= 4096 && n < 8000, qPrintable(QString::number(n)));
+        // Closing does not wait for the buffer: what was still waiting is dropped.
+        port.line().close();
+        QThread::msleep(20);
+        QVERIFY(port.module()->trace().size() < 200);
+    }
+
+    void purgeDropsBothQueues()
+    {
+        SimTestPort port(QStringLiteral("purge"));
+        port.command('R');
+        QTRY_COMPARE(port.line().queuedInput(), 20);
+        port.write(QByteArray(100, 'p'));
+        port.line().purge();
+        QCOMPARE(port.line().queuedInput(), 0);
+        QThread::msleep(20);
+        // At most the byte that was on the wire went out.
+        const auto trace = port.module()->trace();
+        const auto sent = std::count_if(trace.begin(), trace.end(), [](const SimTraceEntry &e) {
+            return e.direction == SimTraceEntry::Direction::ToModule && e.byte == 'p';
+        });
+        QVERIFY(sent <= 1);
+    }
+
+    void eventsOnArrivalNotOnLevel()
+    {
+        SimTestPort port(QStringLiteral("events"));
+        SerialLine &line = port.line();
+        // A completed write is an event.
+        port.write("z");
+        QCOMPARE(line.waitEvent(), SerialLine::Wait::Event);
+        port.command('R');
+        QTRY_COMPARE(line.queuedInput(), 20);
+        QCOMPARE(line.waitEvent(), SerialLine::Wait::Event);
+        // The 20 bytes stay unread: the next wait does not end until woken.
+        std::atomic<int> result{-1};
+        std::thread watcher([&] { result = int(line.waitEvent()); });
+        QThread::msleep(50);
+        QCOMPARE(result.load(), -1);
+        line.wake();
+        watcher.join();
+        QCOMPARE(result.load(), int(SerialLine::Wait::Woken));
+    }
+
+    void traceOrderAndRtsLevels()
+    {
+        SimTestPort port(QStringLiteral("trace"));
+        port.line().setRts(true);
+        const SimNs written = simNow();
+        port.send("R");
+        const SimNs lowered = simNow();
+        port.line().setRts(false);
+        port.send("d");
+        QCOMPARE(port.receive(20).size(), 20);
+        const auto trace = port.module()->trace();
+        QCOMPARE(trace.size(), size_t(22));
+        using D = SimTraceEntry::Direction;
+        QCOMPARE(trace[0].direction, D::ToModule);
+        QCOMPARE(trace[0].byte, uint8_t('R'));
+        QVERIFY(trace[0].rts);
+        // The letter's stop bit ends one byte time after it was written, at the earliest.
+        QVERIFY(trace[0].time - written >= usToNs(port.lineUs(1)));
+        QByteArray dump;
+        for (size_t i = 1; i < trace.size(); ++i) {
+            QVERIFY(trace[i].time >= trace[i - 1].time);
+            if (trace[i].direction == D::FromModule) {
+                dump.append(char(trace[i].byte));
+                // Each byte of the answer shows the RTS level at its arrival.
+                if (trace[i].time < lowered)
+                    QVERIFY(trace[i].rts);
+                else if (trace[i].time > lowered + kSimMilli)
+                    QVERIFY(!trace[i].rts);
+            } else {
+                QCOMPARE(trace[i].byte, uint8_t('d'));
+                QVERIFY(!trace[i].rts);
+            }
+        }
+        QCOMPARE(dump.size(), 20);
+        QCOMPARE(uint8_t(dump.at(0)), uint8_t(0x41));
+        port.module()->clearTrace();
+        QVERIFY(port.module()->trace().empty());
+    }
+
+    void lineTimeIsALowerBound_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::newRow("9600") << 9600;
+        QTest::newRow("115200") << 115200;
+    }
+    void lineTimeIsALowerBound()
+    {
+        QFETCH(int, baud);
+        SimTestPort port(QStringLiteral("linetime"));
+        SimConfig c;
+        c.serialSpeed = baud;
+        port.module()->setConfig(c);
+        port.setBaud(baud);
+        const SimNs start = simNow();
+        port.send(QByteArray(30, 'q'));
+        port.command('R');
+        QCOMPARE(port.receive(20).size(), 20);
+        const auto trace = port.module()->trace();
+        QCOMPARE(trace.size(), size_t(51));
+        const SimNs byteNs = usToNs(port.lineUs(1)) - kSimMicro;
+        QVERIFY(trace[29].time - start >= 30 * byteNs);
+        for (size_t i = 1; i < trace.size(); ++i)
+            QVERIFY(trace[i].time - trace[i - 1].time >= byteNs);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimLine)
+#include "tst_simline.moc"
