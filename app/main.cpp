@@ -1,19 +1,29 @@
 // Program entry: the four windows in their fixed order, the event loop, and the error box
 // for anything that escapes start-up.
 //
+// Without hardware: when the machine has no USB or ACM serial adapter and the settings file
+// names no device, every COM name opens a simulated module (one line on the terminal says
+// so). QV_SIM_MODULE=NAME puts every COM name on the simulated module NAME whatever the
+// settings say; two consoles started with different names hear each other on one air.
+//
 // QV_EXIT_AFTER_SHOW=1 makes the program print, once the main window's first frame has
 // been painted, the milliseconds since the process started and its resident memory, then
 // end without writing the settings: "startup_ms=<ms> rss_mib=<MiB>" (read by the benchmark).
 
 #include "app/About.h"
 #include "app/Eepromoptions.h"
+#include "app/PortSettings.h"
 #include "app/Prompts.h"
 #include "app/Radio.h"
 #include "app/Writing.h"
+#include "serial/PortDirectory.h"
+#include "sim/SimulatedModules.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -72,6 +82,29 @@ private:
     bool fired_ = false;
 };
 
+// Simulated modules are always reachable by name ([Devices] COM1=sim); without hardware they
+// stand in for the module.
+void setUpDevices()
+{
+    const QString settings = PortSettings::FilePath();
+    registerSimulatedModules(QFileInfo(settings).dir().filePath(QStringLiteral("Quorvane-sim")));
+    const QString named = qEnvironmentVariable("QV_SIM_MODULE");
+    if (!named.isEmpty()) {
+        PortDirectory::global().setFallback(QStringLiteral("sim:") + named, true);
+        std::fprintf(stderr, "Quorvane: every COM port opens the simulated module %s.\n",
+                     qPrintable(named));
+        return;
+    }
+    const PortSettings stored = PortSettings::Read(IniFile(settings));
+    if (stored.Devices.isEmpty() && PortDirectory::global().adapters().isEmpty()) {
+        PortDirectory::global().setFallback(QStringLiteral("sim"));
+        std::fprintf(stderr,
+                     "Quorvane: no serial adapter found and no [Devices] entry in %s: every COM "
+                     "port opens a simulated module (see docs/simulator.md).\n",
+                     qPrintable(settings));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -85,6 +118,7 @@ int main(int argc, char **argv)
     std::unique_ptr<TWritingForm> writingForm;
     FirstFrameProbe probe;
     try {
+        setUpDevices();
         mainForm = std::make_unique<TMainForm>();
         MainForm = mainForm.get();
         optionsForm = std::make_unique<TOptionsForm>();

@@ -81,36 +81,55 @@ PortDirectory::Target PortDirectory::resolve(const QString &name) const
         t.device = name;
         return t;
     }
+    if (fallbackOverrides_ && !fallback_.isEmpty())
+        return resolveEntry(fallback_);
     const QString key = QStringLiteral("COM%1").arg(n);
     const auto found = explicit_.constFind(key);
-    if (found != explicit_.cend()) {
-        const QString &value = *found;
-        const int colon = value.indexOf(QLatin1Char(':'));
-        const QString scheme = colon < 0 ? value : value.left(colon);
-        if (!value.startsWith(QLatin1Char('/')) && schemes_.contains(scheme)) {
-            t.kind = Target::Kind::Scheme;
-            t.scheme = scheme;
-            t.argument = colon < 0 ? QString() : value.mid(colon + 1);
-            t.device = value;
-            return t;
-        }
-        if (!value.startsWith(QLatin1Char('/')) && !value.contains(QLatin1Char('/'))) {
-            // A scheme this program does not know: nothing to open.
-            t.description = value;
-            return t;
-        }
-        t.kind = Target::Kind::Device;
-        t.device = value;
-        return t;
-    }
+    if (found != explicit_.cend())
+        return resolveEntry(*found);
+    if (!fallback_.isEmpty())
+        return resolveEntry(fallback_);
     const QStringList listed = systemPorts();
     if (n - 1 < listed.size()) {
         t.kind = Target::Kind::Device;
         t.device = listed.at(n - 1);
         const QSerialPortInfo info(t.device);
         t.description = info.description();
+        return t;
     }
     return t;
+}
+
+// An entry's value: a path, or a registered scheme ("sim", "sim:B").
+PortDirectory::Target PortDirectory::resolveEntry(const QString &value) const
+{
+    Target t;
+    const int colon = value.indexOf(QLatin1Char(':'));
+    const QString scheme = colon < 0 ? value : value.left(colon);
+    if (!value.startsWith(QLatin1Char('/')) && schemes_.contains(scheme)) {
+        t.kind = Target::Kind::Scheme;
+        t.scheme = scheme;
+        t.argument = colon < 0 ? QString() : value.mid(colon + 1);
+        t.device = value;
+        return t;
+    }
+    if (!value.contains(QLatin1Char('/'))) {
+        // A scheme this program does not know: nothing to open.
+        t.description = value;
+        return t;
+    }
+    t.kind = Target::Kind::Device;
+    t.device = value;
+    return t;
+}
+
+QStringList PortDirectory::adapters() const
+{
+    QStringList out;
+    for (const QString &path : systemPorts())
+        if (isAdapter(path.section(QLatin1Char('/'), -1)))
+            out << path;
+    return out;
 }
 
 std::unique_ptr<SerialLine> PortDirectory::createLine(const Target &target) const

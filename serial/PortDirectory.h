@@ -4,9 +4,11 @@
 // opens on this machine:
 //   1. an explicit entry (the [Devices] section of the settings file): COM3=/dev/ttyUSB0, or
 //      a registered scheme such as COM3=sim or COM3=sim:NAME for a simulated module;
-//   2. otherwise the n-th port the system lists (USB and ACM adapters first, then the
+//   2. otherwise, when the program runs without hardware (no USB or ACM adapter and no
+//      entry at all), the fallback target: a simulated module;
+//   3. otherwise the n-th port the system lists (USB and ACM adapters first, then the
 //      others, each sorted by name);
-//   3. otherwise nothing, and the open fails.
+//   4. otherwise nothing, and the open fails.
 // It also words why an open failed, for the log.
 
 #include "serial/SerialLine.h"
@@ -37,6 +39,18 @@ public:
     void setExplicit(const QMap<QString, QString> &entries);
     QMap<QString, QString> explicitEntries() const { return explicit_; }
     void registerScheme(const QString &scheme, const Factory &factory);
+    // What every COM name without an entry opens ("sim"), in place of the system's list;
+    // empty for none.
+    // With overrideEntries, it is opened even for names that have an entry (the
+    // two-console trial on one simulated air).
+    void setFallback(const QString &target, bool overrideEntries = false)
+    {
+        fallback_ = target;
+        fallbackOverrides_ = overrideEntries;
+    }
+    QString fallback() const { return fallback_; }
+    // The listed ports that are USB or ACM adapters.
+    QStringList adapters() const;
     bool hasScheme(const QString &scheme) const { return schemes_.contains(scheme); }
 
     // What a COM name (or the plain name "ComFile.txt") opens.
@@ -57,7 +71,11 @@ public:
     void setSystemPortsForTesting(const QStringList *ports);
 
 private:
+    Target resolveEntry(const QString &value) const;
+
     QMap<QString, QString> explicit_;
+    QString fallback_;
+    bool fallbackOverrides_ = false;
     QMap<QString, Factory> schemes_;
     bool pinned_ = false;
     QStringList pinnedPorts_;
