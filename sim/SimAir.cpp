@@ -74,7 +74,9 @@ std::vector<std::string> peersIn(const std::string &folder, const std::string &o
         const std::string name = e->d_name;
         if (!endsWith(name, ".sock"))
             continue;
-        const std::string path = folder + "/" + name;
+        std::string path = folder;
+        path += '/';
+        path += name;
         if (path != own)
             out.push_back(path);
     }

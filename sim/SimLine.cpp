@@ -24,12 +24,12 @@ SimLine::SimLine(std::string moduleName)
 
 SimLine::~SimLine()
 {
-    close();
+    closeLine();
 }
 
 bool SimLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
 {
-    close();
+    closeLine();
     setError(LineError::None, {});
     std::string name = boundName_;
     if (name.empty()) {
@@ -70,6 +70,11 @@ bool SimLine::configure(const LineSettings &settings)
 }
 
 void SimLine::close()
+{
+    closeLine();
+}
+
+void SimLine::closeLine()
 {
     if (!module_)
         return;

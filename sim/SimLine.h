@@ -45,6 +45,8 @@ public:
     SimModule *module() const { return module_; }
 
 private:
+    void closeLine();
+
     std::shared_ptr<SimWorld> world_;
     std::string boundName_;
     SimModule *module_ = nullptr; // while open
