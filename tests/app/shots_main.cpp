@@ -1,6 +1,7 @@
 // The main window as an operator sees it after start-up on COM3 at 38400 (a pseudo-terminal
 // stands in for the adapter), with the settings file kept in a temporary folder.
 
+#include "app/Eepromoptions.h"
 #include "app/Radio.h"
 #include "serial/PortDirectory.h"
 #include "support/PtyPair.h"
@@ -27,6 +28,15 @@ void shotsMainWindow(const QString &dir)
     form.show();
     QApplication::processEvents();
     saveScreenshot(&form, dir, QStringLiteral("main-window"));
+
+    // The communication settings dialog over it, as Settings, Serial port... opens it.
+    MainForm = &form;
+    TOptionsForm options;
+    options.show();
+    QApplication::processEvents();
+    saveScreenshot(&options, dir, QStringLiteral("settings-dialog"));
+    options.hide();
+    MainForm = nullptr;
     form.hide();
     PortDirectory::global().setSystemPortsForTesting(nullptr);
 }
