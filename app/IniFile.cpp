@@ -11,43 +11,46 @@ IniFile::IniFile(const QString &path) : path_(path)
 {
     QFile f(path);
     if (QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly)) {
-        const QString text = QString::fromUtf8(f.readAll());
-        if (text.contains(QLatin1String("\r\n")))
-            lineEnd_ = QStringLiteral("\r\n");
-        lines_ = text.split(QLatin1Char('\n'));
-        for (QString &l : lines_)
-            if (l.endsWith(QLatin1Char('\r')))
-                l.chop(1);
+        const QByteArray text = f.readAll();
+        // Lines keep their own CR (if any), so that a line the program does not write goes
+        // back exactly as it came; lines it writes follow the file's habit.
+        if (text.contains("\r\n"))
+            lineEnd_ = "\r\n";
+        lines_ = text.split('\n');
         // The text's last line end leaves an empty tail, which is no line of the file.
         if (!lines_.isEmpty() && lines_.last().isEmpty())
             lines_.removeLast();
     }
 }
 
-bool IniFile::isSection(const QString &line, QString *name)
+bool IniFile::sameName(const QByteArray &a, const QString &b)
 {
-    const QString t = line.trimmed();
-    if (!t.startsWith(QLatin1Char('[')))
+    return QString::fromUtf8(a).compare(b, Qt::CaseInsensitive) == 0;
+}
+
+bool IniFile::isSection(const QByteArray &line, QByteArray *name)
+{
+    const QByteArray t = line.trimmed();
+    if (!t.startsWith('['))
         return false;
-    const qsizetype close = t.indexOf(QLatin1Char(']'));
+    const qsizetype close = t.indexOf(']');
     if (close < 0)
         return false;
     *name = t.mid(1, close - 1).trimmed();
     return true;
 }
 
-bool IniFile::isEntry(const QString &line, Entry *entry)
+bool IniFile::isEntry(const QByteArray &line, Entry *entry)
 {
-    const QString t = line.trimmed();
-    if (t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#')))
+    const QByteArray t = line.trimmed();
+    if (t.isEmpty() || t.startsWith(';') || t.startsWith('#'))
         return false;
-    const qsizetype eq = t.indexOf(QLatin1Char('='));
+    const qsizetype eq = t.indexOf('=');
     if (eq <= 0)
         return false;
     entry->key = t.left(eq).trimmed();
-    QString v = t.mid(eq + 1).trimmed();
-    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
-        v.back() == v.front())
+    QByteArray v = t.mid(eq + 1).trimmed();
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.mid(1, v.size() - 2);
     entry->value = v;
     return true;
@@ -56,13 +59,13 @@ bool IniFile::isEntry(const QString &line, Entry *entry)
 QString IniFile::readString(const QString &section, const QString &key, const QString &def) const
 {
     bool inSection = false;
-    for (const QString &line : lines_) {
-        QString name;
+    for (const QByteArray &line : lines_) {
+        QByteArray name;
         Entry e;
         if (isSection(line, &name))
-            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
-        else if (inSection && isEntry(line, &e) && e.key.compare(key, Qt::CaseInsensitive) == 0)
-            return e.value;
+            inSection = sameName(name, section);
+        else if (inSection && isEntry(line, &e) && sameName(e.key, key))
+            return QString::fromUtf8(e.value);
     }
     return def;
 }
@@ -77,13 +80,16 @@ QMap<QString, QString> IniFile::readSection(const QString &section) const
 {
     QMap<QString, QString> out;
     bool inSection = false;
-    for (const QString &line : lines_) {
-        QString name;
+    for (const QByteArray &line : lines_) {
+        QByteArray name;
         Entry e;
-        if (isSection(line, &name))
-            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
-        else if (inSection && isEntry(line, &e) && !out.contains(e.key))
-            out.insert(e.key, e.value);
+        if (isSection(line, &name)) {
+            inSection = sameName(name, section);
+        } else if (inSection && isEntry(line, &e)) {
+            const QString k = QString::fromUtf8(e.key);
+            if (!out.contains(k))
+                out.insert(k, QString::fromUtf8(e.value));
+        }
     }
     return out;
 }
@@ -95,34 +101,36 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
     qsizetype found = -1;   // the key's line
     bool inSection = false;
     for (qsizetype i = 0; i < lines_.size(); ++i) {
-        QString name;
+        QByteArray name;
         Entry e;
         if (isSection(lines_.at(i), &name)) {
             if (inSection)
                 break;
-            inSection = name.compare(section, Qt::CaseInsensitive) == 0;
+            inSection = sameName(name, section);
             if (inSection)
                 header = lastKey = i;
         } else if (inSection && isEntry(lines_.at(i), &e)) {
             lastKey = i;
-            if (e.key.compare(key, Qt::CaseInsensitive) == 0) {
+            if (sameName(e.key, key)) {
                 found = i;
                 break;
             }
         }
     }
+    const QByteArray v = value.toUtf8();
+    const QByteArray cr = lineEnd_ == "\r\n" ? QByteArray("\r") : QByteArray();
     if (found >= 0) {
         // Keep the key as the file spells it.
         Entry e;
         isEntry(lines_.at(found), &e);
-        lines_[found] = e.key + QLatin1Char('=') + value;
+        lines_[found] = e.key + '=' + v + cr;
     } else if (header >= 0) {
-        lines_.insert(lastKey + 1, key + QLatin1Char('=') + value);
+        lines_.insert(lastKey + 1, key.toUtf8() + '=' + v + cr);
     } else {
         if (!lines_.isEmpty() && !lines_.last().trimmed().isEmpty())
-            lines_.append(QString());
-        lines_.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        lines_.append(key + QLatin1Char('=') + value);
+            lines_.append(cr);
+        lines_.append('[' + section.toUtf8() + ']' + cr);
+        lines_.append(key.toUtf8() + '=' + v + cr);
     }
     return save();
 }
@@ -140,9 +148,9 @@ bool IniFile::save()
         error_ = f.errorString();
         return false;
     }
-    QString text = lines_.join(lineEnd_);
-    text += lineEnd_;
-    f.write(text.toUtf8());
+    QByteArray text = lines_.join('\n');
+    text += '\n';
+    f.write(text);
     if (!f.commit()) {
         error_ = f.errorString();
         return false;

@@ -6,7 +6,13 @@
 // comments, blank lines) stay as they were. Every write goes to the file at once and
 // replaces it atomically (a temporary file renamed over it), so a crash never leaves a
 // truncated file; a missing file and its folder are created.
+//
+// The file is kept as bytes: lines the program does not write come back byte for byte, even
+// when they are not text at all. Values are read as UTF-8 (a device path may hold any
+// character) and written as UTF-8.
 
+#include <QByteArray>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -33,15 +39,16 @@ public:
 
 private:
     struct Entry {
-        QString key;
-        QString value;
+        QByteArray key;
+        QByteArray value;
     };
-    static bool isSection(const QString &line, QString *name);
-    static bool isEntry(const QString &line, Entry *entry);
+    static bool isSection(const QByteArray &line, QByteArray *name);
+    static bool isEntry(const QByteArray &line, Entry *entry);
+    static bool sameName(const QByteArray &a, const QString &b);
     bool save();
 
     QString path_;
-    QStringList lines_;
-    QString lineEnd_ = QStringLiteral("\n");
+    QList<QByteArray> lines_;
+    QByteArray lineEnd_ = "\n";
     QString error_;
 };

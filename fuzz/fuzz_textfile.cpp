@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 1)
         return 0;
-    const int width = data[0] % 70;  // the payload widths the window allows, and beyond
+    const int width = data[0] % 70; // the payload widths the window allows, and beyond
     const QByteArray text(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
     const QList<QByteArray> lines = TextFile::splitLines(text);
     qsizetype carried = 0;
@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 std::abort();
             joined += p;
         }
-        if (width > 0 && (!joined.startsWith(fileLine) ||
-                          joined.mid(fileLine.size()).count(' ') != joined.size() - fileLine.size()))
+        if (width > 0 && (!joined.startsWith(fileLine) || joined.mid(fileLine.size()).count(' ') !=
+                                                              joined.size() - fileLine.size()))
             std::abort();
     }
     // Line text never exceeds the text before the first zero byte.

@@ -179,6 +179,24 @@ private slots:
         QCOMPARE(readAll(path), QByteArray("[Other]\r\nA=1\r\n\r\n[Port]\r\nCOM=0\r\n"));
     }
 
+    void writeKeepsBytesThatAreNoText()
+    {
+        // Junk, invalid UTF-8 and a NUL in lines the program does not write come back byte
+        // for byte; a UTF-8 device path reads as the path it is.
+        const QString path = dir_.filePath(QStringLiteral("junk.ini"));
+        const QByteArray junk("\x00\xff\xfe junk\r\n[Devices]\nCOM4=/dev/serial/by-id/caf\xc3\xa9\n"
+                              "[Port]\nCOM=1\n\x80\x81 tail",
+                              69);
+        writeAll(path, junk);
+        QCOMPARE(IniFile(path).readString(QStringLiteral("Devices"), QStringLiteral("COM4"), {}),
+                 QStringLiteral("/dev/serial/by-id/caf\u00e9"));
+        IniFile ini(path);
+        PortSettings::Write(ini, 5, 2);
+        QByteArray expected = junk;
+        expected.replace("COM=1\n", "COM=5\r\nBaud=2\r\n");
+        QCOMPARE(readAll(path), expected + '\n');
+    }
+
     void writeCreatesFileAndFolder()
     {
         const QString path = dir_.filePath(QStringLiteral("new/folder/Quorvane.ini"));
