@@ -535,7 +535,13 @@ void TMainForm::showEvent(QShowEvent *event)
     Guarded([this] { FormShow(); });
 }
 
-void TMainForm::FormShow() {}
+// The first show puts the module into a known state and fills the configuration controls
+// from its answer.
+void TMainForm::FormShow()
+{
+    ResetModule();
+    ReadConfig();
+}
 
 void TMainForm::FormClose()
 {

@@ -7,7 +7,9 @@
 #include "serial/Radiocom.h"
 
 #include <QCheckBox>
+#include <QPushButton>
 #include <QThread>
+#include <QTimer>
 
 // The RTS box shows the line as last set, whatever the component answered (a closed port
 // refuses the change, and the box still follows).
@@ -64,4 +66,14 @@ void TMainForm::OneByteCommand(char letter, int parameter, const QString &log, L
     Pause(CommandDelay);
 }
 
-void TMainForm::WireModuleEvents() {}
+void TMainForm::WireModuleEvents()
+{
+    On(Button2, &QPushButton::clicked, &TMainForm::Button2Click);
+    On(Button5, &QPushButton::clicked, &TMainForm::Button5Click);
+    On(Button7, &QPushButton::clicked, &TMainForm::Button7Click);
+    On(Button8, &QPushButton::clicked, &TMainForm::Button8Click);
+    On(Set, &QPushButton::clicked, &TMainForm::SetClick);
+    // The reply time-out fires once per Read Config, which arms it again.
+    Timer2->setSingleShot(true);
+    On(Timer2, &QTimer::timeout, &TMainForm::Timer2Timer);
+}

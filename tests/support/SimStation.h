@@ -1,0 +1,69 @@
+#pragma once
+
+// A main window started on a simulated module, as the program starts on one: the settings
+// file maps COM1 to sim:NAME at the given speed index, and the module powers on with its
+// documented configuration (at the port's speed). The window is not shown, so nothing is sent
+// until the test presses a button.
+
+#include "app/Memo.h"
+#include "app/Radio.h"
+#include "sim/SimModule.h"
+#include "sim/SimulatedModules.h"
+#include "support/IsolatedSettings.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class SimStation {
+public:
+    SimStation(const IsolatedSettings &settings, const QString &name, int baudIndex = 0)
+    {
+        static const bool registered = (registerSimulatedModules(), true);
+        Q_UNUSED(registered)
+        static const int speeds[] = {9600, 19200, 38400, 57600, 115200};
+        module = SimModule::named(name);
+        module->factoryReset();
+        SimConfig c = module->config();
+        c.serialSpeed = speeds[baudIndex];
+        module->setConfig(c);
+        settings.write(QStringLiteral("[Port]\nCOM=0\nBaud=%1\n[Devices]\nCOM1=sim:%2\n")
+                           .arg(baudIndex)
+                           .arg(name)
+                           .toUtf8());
+        form = std::make_unique<TMainForm>();
+        module->clearTrace();
+    }
+
+    TMainForm &f() { return *form; }
+
+    // The bytes the port sent to the module, in order, with the RTS level of each.
+    std::vector<SimTraceEntry> sent() const { return entries(SimTraceEntry::Direction::ToModule); }
+    QByteArray sentBytes() const { return bytes(SimTraceEntry::Direction::ToModule); }
+    QByteArray receivedBytes() const { return bytes(SimTraceEntry::Direction::FromModule); }
+
+    // The log without the empty line every pane starts with.
+    QStringList log() const { return form->Memo1->Lines().mid(1); }
+
+    SimModule *module = nullptr;
+    std::unique_ptr<TMainForm> form;
+
+private:
+    std::vector<SimTraceEntry> entries(SimTraceEntry::Direction d) const
+    {
+        std::vector<SimTraceEntry> out;
+        for (const SimTraceEntry &e : module->trace())
+            if (e.direction == d)
+                out.push_back(e);
+        return out;
+    }
+    QByteArray bytes(SimTraceEntry::Direction d) const
+    {
+        QByteArray out;
+        for (const SimTraceEntry &e : entries(d))
+            out.append(char(e.byte));
+        return out;
+    }
+};
