@@ -7,13 +7,11 @@
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
 #include "traffic/CounterText.h"
+#include "traffic/ResponsivePause.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QLineEdit>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -25,24 +23,6 @@ namespace {
 
 // The fixed gap between two packets of the continuous send; WaitTime does not change it.
 constexpr int kContinuousPauseMs = 100;
-
-// Waits ms milliseconds with the windows still answering: Stop, Exit and received data are
-// handled during the wait instead of after it. Should the application already be on its way
-// out (a local event loop then returns at once), the rest of the gap is slept, so that the
-// loop never sends faster than one packet per gap.
-void responsivePause(int ms)
-{
-    QElapsedTimer waited;
-    waited.start();
-    {
-        QEventLoop loop;
-        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    const qint64 left = ms - waited.elapsed();
-    if (left > 0)
-        QThread::msleep(static_cast<unsigned long>(left));
-}
 
 } // namespace
 

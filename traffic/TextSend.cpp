@@ -10,6 +10,7 @@
 #include "app/SpinEdit.h"
 #include "app/Writing.h"
 #include "serial/Radiocom.h"
+#include "traffic/ResponsivePause.h"
 #include "traffic/TextFile.h"
 
 #include <QCoreApplication>
@@ -126,11 +127,18 @@ void TMainForm::SendTextFile(const QString &path)
                     QStringLiteral("Cannot Perform Write Operation to Modul!"));
                 return;
             }
-            Pause(kPacketPauseMs);
+            // Between the packets of one line nothing else may run: another operation's bytes
+            // would land inside the line at the other station.
+            if (i + 1 < packets)
+                Pause(kPacketPauseMs);
         }
         SentMemo->AddLine(QString::fromLatin1(line));
         ++handled;
         if (progress)
             progress->ProgressBar1->setValue(handled);
+        // The pause after a line's last packet is where the windows run: the echo and the
+        // progress show, received data is handled and "&Abort" is taken, while the pause
+        // runs instead of after it.
+        responsivePause(kPacketPauseMs);
     }
 }
