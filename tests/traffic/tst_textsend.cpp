@@ -13,6 +13,7 @@
 #include "support/RecordingPrompts.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -292,6 +293,49 @@ private slots:
         // The next transfer starts unaborted.
         link.a->SendTextFile(write("again\n"));
         QCOMPARE(echoed(link.a).last(), QStringLiteral("again"));
+    }
+
+    // The main window stays usable during a transfer, but what it sends meanwhile goes out
+    // between two lines, never inside one.
+    void typedLineDuringAFileGoesBetweenLines()
+    {
+        TwoStations link(settings_, QStringLiteral("I"), 8);
+        TMainForm &f = *link.a.form;
+        QByteArray file;
+        for (int i = 0; i < 12; ++i)
+            file += "line " + QByteArray::number(i).rightJustified(2, '0') + " of the file\n";
+        f.SendEdit->setText(QStringLiteral("XY"));
+        // Enter pressed every few milliseconds, whatever the transfer is doing.
+        int typed = 0;
+        QElapsedTimer since;
+        since.start();
+        whenever(&f, [&] {
+            if (since.elapsed() < 7)
+                return false;
+            since.restart();
+            QTest::keyClick(f.SendEdit, Qt::Key_Return);
+            return ++typed == 3;
+        });
+        f.SendTextFile(write(file));
+        QCOMPARE(echoed(link.a).size(), 12 + 3);
+        QTRY_COMPARE(link.a.dataSent().size(), 12 * 24 + 3 * 2);
+        // Each line is three packets of eight; take the typed lines out and every line is
+        // whole, in order.
+        const QByteArray wire = link.a.dataSent();
+        QByteArray lines;
+        for (qsizetype at = 0; at < wire.size();) {
+            if (wire.mid(at, 2) == "XY") {
+                at += 2;
+                continue;
+            }
+            QCOMPARE(wire.mid(at, 24),
+                     QByteArray("line ") +
+                         QByteArray::number(int(lines.size() / 24)).rightJustified(2, '0') +
+                         " of the file\r\n   ");
+            lines += wire.mid(at, 24);
+            at += 24;
+        }
+        QCOMPARE(lines.size(), 12 * 24);
     }
 
     // The port closed under a transfer: the progress window goes before the message, the
