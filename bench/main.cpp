@@ -12,11 +12,13 @@
 void benchSerial(BenchTable &t);
 void benchApp(BenchTable &t);
 void benchSim(BenchTable &t);
+void benchTraffic(BenchTable &t);
 
 static const BenchEntry kSections[] = {
     {"serial", benchSerial},
     {"app", benchApp},
     {"sim", benchSim},
+    {"traffic", benchTraffic},
 };
 
 double cpuSecondsOfOtherThreads()
