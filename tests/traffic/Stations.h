@@ -31,6 +31,15 @@ struct Station {
                 out += char(e.byte);
         return out;
     }
+    // The bytes the module handed to the window's port: what it heard on the air.
+    QByteArray dataReceived() const
+    {
+        QByteArray out;
+        for (const SimTraceEntry &e : module->trace())
+            if (e.direction == SimTraceEntry::Direction::FromModule)
+                out += char(e.byte);
+        return out;
+    }
     // When each of those bytes had left the port (end of its stop bit, steady clock, ns).
     std::vector<SimNs> dataSentTimes() const
     {
