@@ -348,18 +348,25 @@ private slots:
 
     // The port closed under a transfer: the progress window goes before the message, the
     // lines sent so far stay echoed.
-    void writeFailureMidFile()
+    void writeFailure_data()
     {
+        QTest::addColumn<int>("linesBefore");
+        QTest::newRow("port closed before the first packet") << 0;
+        QTest::newRow("port closed after two lines") << 2;
+    }
+    void writeFailure()
+    {
+        QFETCH(int, linesBefore);
         TwoStations link(settings_, QStringLiteral("D"), 8);
         TMainForm &f = *link.a.form;
         QByteArray file;
         for (int i = 0; i < 30; ++i)
             file += "text line " + QByteArray::number(i) + "\n";
-        int echoedAtClose = -1;
+        if (linesBefore == 0)
+            f.SerialConnector->SetComStatus(false);
         whenever(&f, [&] {
-            if (echoed(link.a).size() < 2)
+            if (echoed(link.a).size() < linesBefore)
                 return false;
-            echoedAtClose = int(echoed(link.a).size());
             f.SerialConnector->SetComStatus(false);
             return true;
         });
@@ -373,20 +380,10 @@ private slots:
         QCOMPARE(prompts_.messages.at(0).owner, &f);
         QVERIFY(!visibleAtMessage);
         QVERIFY(!writing_->isVisible());
-        QCOMPARE(echoed(link.a).size(), echoedAtClose);
-        QCOMPARE(writing_->ProgressBar1->value(), echoedAtClose);
+        QCOMPARE(echoed(link.a).size(), linesBefore);
+        QCOMPARE(writing_->ProgressBar1->value(), linesBefore);
         // No "Comm. Error!": file packets report through the message box only.
         QCOMPARE(f.Memo1->Lines(), QStringList{QString()});
-    }
-
-    void writeFailureOnTheFirstPacket()
-    {
-        TwoStations link(settings_, QStringLiteral("Q"), 8);
-        link.a->SerialConnector->SetComStatus(false);
-        link.a->SendTextFile(write("first line\nsecond\n"));
-        QCOMPARE(prompts_.texts(), QStringList{"Cannot Perform Write Operation to Modul!"});
-        QCOMPARE(echoed(link.a), QStringList());
-        QVERIFY(!writing_->isVisible());
     }
 
     void emptyFileIsRefused()
