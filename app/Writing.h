@@ -1,12 +1,29 @@
 #pragma once
 
+// The file-send progress window: a bar that counts the lines of the file being sent and an
+// "&Abort" button. It lives for the whole run, hidden except while a file goes out; the
+// sender reads Aborted once per line, so the line in progress always completes.
+
 #include <QDialog>
 
-// The file-send progress window.
+class QProgressBar;
+class QPushButton;
+class QShowEvent;
+
 class TWritingForm : public QDialog {
     Q_OBJECT
 public:
     explicit TWritingForm(QWidget *parent = nullptr);
+
+    QProgressBar *ProgressBar1; // 0 to 100 until a file re-ranges it to its line count
+    QPushButton *Button1;       // "&Abort"
+    bool Aborted = false;       // "&Abort" pressed since the window was last shown
+
+    void FormShow();     // every showing: a new transfer starts unaborted
+    void Button1Click(); // "&Abort"
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };
 
 extern TWritingForm *WritingForm;

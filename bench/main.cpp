@@ -13,12 +13,14 @@ void benchSerial(BenchTable &t);
 void benchApp(BenchTable &t);
 void benchSim(BenchTable &t);
 void benchModule(BenchTable &t);
+void benchTraffic(BenchTable &t);
 
 static const BenchEntry kSections[] = {
     {"serial", benchSerial},
     {"app", benchApp},
     {"sim", benchSim},
     {"module", benchModule},
+    {"traffic", benchTraffic},
 };
 
 double cpuSecondsOfOtherThreads()

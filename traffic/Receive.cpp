@@ -9,10 +9,13 @@
 #include "app/SpinEdit.h"
 #include "serial/Radiocom.h"
 #include "traffic/ConfigDump.h"
+#include "traffic/CounterText.h"
+#include "traffic/KeyPressFilter.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTime>
 #include <QTimer>
 
@@ -20,12 +23,6 @@
 #include <cstring>
 
 namespace {
-
-// Counters are 32-bit floats shown in their shortest decimal form ("0", "1", "2" ...).
-QString counterText(float v)
-{
-    return QString::number(double(v), 'g', 10);
-}
 
 // The time of day in days, with millisecond resolution.
 double timeOfDay()
@@ -150,4 +147,19 @@ void TMainForm::WireTrafficEvents()
         [this](int count) { Guarded([this, count] { SerialConnectorReceive(count); }); });
     On(Clear1, &QAction::triggered, &TMainForm::Clear1Click);
     On(Clear2, &QAction::triggered, &TMainForm::Clear2Click);
+
+    // Link test. A missed packet is counted when WaitTime has really passed: a coarse timer
+    // could fire a few percent early and count a packet that is merely on its way.
+    Timer1->setTimerType(Qt::PreciseTimer);
+    On(Timer1, &QTimer::timeout, &TMainForm::Timer1Timer);
+    On(Button10, &QPushButton::clicked, &TMainForm::Button10Click);
+    On(Button4, &QPushButton::clicked, &TMainForm::Button4Click);
+    On(Button9, &QPushButton::clicked, &TMainForm::Button9Click);
+    On(Button3, &QPushButton::clicked, &TMainForm::Button3Click);
+    On(Button6, &QPushButton::clicked, &TMainForm::Button6Click);
+
+    // Typed lines and files.
+    new KeyPressFilter(SendEdit,
+                       [this](char &key) { Guarded([this, &key] { SendEditKeyPress(key); }); });
+    On(Button11, &QPushButton::clicked, &TMainForm::Button11Click);
 }

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 class RecordingPrompts : public Prompts {
 public:
     struct Message {
@@ -24,11 +26,21 @@ public:
     void critical(QWidget *owner, const QString &caption, const QString &text) override
     {
         messages.append({owner, caption, text});
+        if (onCritical)
+            onCritical();
     }
-    void beep() override { ++beeps; }
-    QString openFileName(QWidget *, const QString &title, const QString &, const QString &) override
+    void beep() override
+    {
+        ++beeps;
+        if (onBeep)
+            onBeep();
+    }
+    QString openFileName(QWidget *, const QString &title, const QString &dir,
+                         const QString &filter) override
     {
         dialogTitles << title;
+        dialogDirs << dir;
+        dialogFilters << filter;
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
 
@@ -44,10 +56,20 @@ public:
         messages.clear();
         beeps = 0;
         dialogTitles.clear();
+        dialogDirs.clear();
+        dialogFilters.clear();
+        onCritical = nullptr;
+        onBeep = nullptr;
     }
 
     QList<Message> messages;
     int beeps = 0;
     QStringList fileAnswers;
     QStringList dialogTitles;
+    QStringList dialogDirs;
+    QStringList dialogFilters;
+    // Run when a message box would be up, or at a beep: what the program shows or does at
+    // that moment can be checked, or changed, there.
+    std::function<void()> onCritical;
+    std::function<void()> onBeep;
 };
