@@ -12,6 +12,7 @@
 #include "app/Prompts.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
+#include "app/Writing.h"
 #include "serial/PortDirectory.h"
 #include "serial/Radiocom.h"
 
@@ -560,9 +561,13 @@ void TMainForm::closeEvent(QCloseEvent *event)
             return;
         }
     }
-    if (ContSendLoops > 0) {
-        // The continuous send's loop is still on the stack: the program ends when it
-        // returns (ContinuousSendEnded), with the window on screen until then.
+    if (ContSendLoops > 0 || FileSending) {
+        // A continuous send or a file transfer is still on the stack: the program ends when
+        // it returns (BusyLoopEnded), with the window on screen until then. A file transfer
+        // stops after the line in progress, as "&Abort" would stop it: the operator asked to
+        // end, and the rest of a long file is not worth waiting for.
+        if (FileSending && WritingForm)
+            WritingForm->Aborted = true;
         endPending_ = true;
         event->ignore();
         return;
@@ -572,9 +577,9 @@ void TMainForm::closeEvent(QCloseEvent *event)
         QCoreApplication::quit();
 }
 
-void TMainForm::ContinuousSendEnded()
+void TMainForm::BusyLoopEnded()
 {
-    if (!endPending_ || ContSendLoops > 0)
+    if (!endPending_ || ContSendLoops > 0 || FileSending)
         return;
     endPending_ = false;
     endWithoutWrite_ = true;

@@ -153,9 +153,10 @@ public:
     bool ContSend = false;         // keeps the continuous send going
     double LastRecTime = 0;        // time of day of the previous data packet, in days
     int CrcBytes = 2;              // CRC length in bytes, as the input rules last saw it
-    // Continuous-send loops running (they nest). The outermost calls ContinuousSendEnded()
-    // when it returns.
+    // Continuous-send loops running (they nest), and whether a file transfer runs. A close
+    // requested meanwhile waits for them: the outermost calls BusyLoopEnded() when it returns.
     int ContSendLoops = 0;
+    bool FileSending = false;
 
     // ---- Start-up and shutdown (app/Radio.cpp) ---------------------------------------
     void LoadSettings();
@@ -169,9 +170,9 @@ public:
     void Exit1Click();   // File, Exit
     void Setup1Click();  // Settings, Serial port...
     void About1Click();  // Help, About...
-    // A close requested during a continuous send waits for the loop: this ends the program
-    // then, without writing the settings again.
-    void ContinuousSendEnded();
+    // A close requested during a continuous send or a file transfer waits for it: this ends
+    // the program then, without writing the settings again.
+    void BusyLoopEnded();
 
     // ---- Command channel (module/CommandChannel.cpp) ----------------------------------
     void ProgramModeOn();
@@ -271,7 +272,7 @@ private:
 
     QLabel *panels_[3] = {};
     bool shown_ = false;
-    bool endPending_ = false;      // a close waits for the continuous send to end
+    bool endPending_ = false;      // a close waits for a continuous send or file transfer
     bool endWithoutWrite_ = false; // that close has already written the settings
 };
 

@@ -68,3 +68,9 @@ void TWritingForm::Button1Click()
 {
     Aborted = true;
 }
+
+void TWritingForm::reject()
+{
+    Aborted = true;
+    QDialog::reject();
+}

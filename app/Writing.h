@@ -21,6 +21,9 @@ public:
 
     void FormShow();     // every showing: a new transfer starts unaborted
     void Button1Click(); // "&Abort"
+    // The close box and Escape: the window would go while the file still goes out, with no
+    // way left to stop it, so closing it aborts the transfer as "&Abort" does.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent *event) override;

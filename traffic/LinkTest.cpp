@@ -59,7 +59,7 @@ void TMainForm::Button4Click()
         ~LoopCount()
         {
             if (--form->ContSendLoops == 0)
-                form->ContinuousSendEnded();
+                form->BusyLoopEnded();
         }
         LoopCount(const LoopCount &) = delete;
         LoopCount &operator=(const LoopCount &) = delete;

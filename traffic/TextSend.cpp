@@ -55,6 +55,10 @@ void TMainForm::SendTypedLine()
 
 void TMainForm::Button11Click()
 {
+    // One transfer at a time: a second one would run inside the first, between two of its
+    // lines, and leave the first without its progress window and "&Abort".
+    if (FileSending)
+        return;
     const QString path = ChooseTextFile();
     if (!path.isEmpty())
         SendTextFile(path);
@@ -91,15 +95,22 @@ void TMainForm::SendTextFile(const QString &path)
         return;
     }
 
-    // The progress window is hidden on every way out, an unexpected error included.
-    struct HideOnExit {
-        TWritingForm *form;
-        ~HideOnExit()
+    // On every way out, an unexpected error included: the progress window is hidden, and a
+    // close of the main window that waited for the transfer goes ahead.
+    struct Running {
+        TMainForm *form;
+        TWritingForm *progress;
+        Running(TMainForm *f, TWritingForm *p) : form(f), progress(p) { form->FileSending = true; }
+        ~Running()
         {
-            if (form)
-                form->hide();
+            if (progress)
+                progress->hide();
+            form->FileSending = false;
+            form->BusyLoopEnded();
         }
-    } hide{progress};
+        Running(const Running &) = delete;
+        Running &operator=(const Running &) = delete;
+    } running(this, progress);
     if (progress)
         progress->show(); // clears Aborted
     // Data received during the transfer is shown on a clean pane.

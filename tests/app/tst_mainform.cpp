@@ -307,10 +307,10 @@ private slots:
         QCOMPARE(settings_.read(), QByteArray("[Port]\nCOM=2\nBaud=9\n"));
         f.PortIndex = 3; // not written again when the program ends
         f.ContSendLoops = 1;
-        f.ContinuousSendEnded();
+        f.BusyLoopEnded();
         QVERIFY(f.isVisible());
         f.ContSendLoops = 0;
-        f.ContinuousSendEnded();
+        f.BusyLoopEnded();
         QVERIFY(!f.isVisible());
         QCOMPARE(settings_.read(), QByteArray("[Port]\nCOM=2\nBaud=9\n"));
         QVERIFY(prompts_.messages.isEmpty());
@@ -320,7 +320,7 @@ private slots:
     {
         TMainForm f;
         f.show();
-        f.ContinuousSendEnded();
+        f.BusyLoopEnded();
         QVERIFY(f.isVisible());
     }
 

@@ -303,6 +303,81 @@ private slots:
         QCOMPARE(echoed(link.a).last(), QStringLiteral("again"));
     }
 
+    // The ways out of a transfer besides "&Abort": closing the progress window aborts it (it
+    // would otherwise go on with no way to stop it), and closing the main window writes the
+    // settings, stops the transfer after the line in progress and closes once it returned.
+    void otherWaysToStopATransfer_data()
+    {
+        QTest::addColumn<bool>("mainWindow");
+        QTest::newRow("progress window closed") << false;
+        QTest::newRow("main window closed") << true;
+    }
+    void otherWaysToStopATransfer()
+    {
+        QFETCH(bool, mainWindow);
+        TwoStations link(settings_, QStringLiteral("W"), 8);
+        int closeEvents = 0;
+        struct CloseCounter : QObject {
+            int *n;
+            explicit CloseCounter(int *count) : n(count) {}
+            bool eventFilter(QObject *o, QEvent *e) override
+            {
+                if (e->type() == QEvent::Close)
+                    ++*n;
+                return QObject::eventFilter(o, e);
+            }
+        } counter(&closeEvents);
+        link.a->installEventFilter(&counter);
+        settings_.remove();
+        QByteArray file;
+        for (int i = 0; i < 40; ++i)
+            file += "line " + QByteArray::number(i).rightJustified(2, '0') + " of the file\n";
+        int echoedAtStop = -1;
+        whenever(link.a.form.get(), [&] {
+            if (echoed(link.a).size() < 3)
+                return false;
+            echoedAtStop = int(echoed(link.a).size());
+            if (mainWindow)
+                link.a->close();
+            else
+                writing_->reject(); // the close box or Escape
+            return true;
+        });
+        link.a->SendTextFile(write(file));
+        QVERIFY(echoedAtStop >= 3);
+        QCOMPARE(echoed(link.a).size(), echoedAtStop);
+        QVERIFY(!writing_->isVisible());
+        QVERIFY(!link.a->FileSending);
+        if (mainWindow) {
+            // Refused while the transfer ran, done once it returned; written once.
+            QCOMPARE(closeEvents, 2);
+            QVERIFY(settings_.read().contains("COM=0"));
+        } else {
+            QCOMPARE(closeEvents, 0);
+        }
+        link.a->removeEventFilter(&counter);
+    }
+
+    // One transfer at a time: Send File pressed during a transfer does nothing.
+    void sendFileDuringATransferDoesNothing()
+    {
+        TwoStations link(settings_, QStringLiteral("D"), 8);
+        const QString second = write("second file\n", QStringLiteral("second.txt"));
+        prompts_.fileAnswers << second;
+        bool pressed = false;
+        whenever(link.a.form.get(), [&] {
+            if (echoed(link.a).isEmpty())
+                return false;
+            link.a->Button11->click();
+            pressed = true;
+            return true;
+        });
+        link.a->SendTextFile(write("one\ntwo\nthree\nfour\n"));
+        QVERIFY(pressed);
+        QVERIFY(prompts_.dialogTitles.isEmpty());
+        QCOMPARE(echoed(link.a), QStringList({"one", "two", "three", "four"}));
+    }
+
     // The main window stays usable during a transfer, but what it sends meanwhile goes out
     // between two lines, never inside one.
     void typedLineDuringAFileGoesBetweenLines()
