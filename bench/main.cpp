@@ -14,13 +14,12 @@ void benchApp(BenchTable &t);
 void benchSim(BenchTable &t);
 void benchModule(BenchTable &t);
 void benchTraffic(BenchTable &t);
+void benchSoak(BenchTable &t);
+int runSoakStation(const QString &role, int seconds);
 
 static const BenchEntry kSections[] = {
-    {"serial", benchSerial},
-    {"app", benchApp},
-    {"sim", benchSim},
-    {"module", benchModule},
-    {"traffic", benchTraffic},
+    {"serial", benchSerial}, {"app", benchApp},         {"sim", benchSim},
+    {"module", benchModule}, {"traffic", benchTraffic}, {"soak", benchSoak},
 };
 
 double cpuSecondsOfOtherThreads()
@@ -74,6 +73,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStringList wanted = app.arguments().mid(1);
+    if (wanted.size() == 3 && wanted.at(0) == QLatin1String("--station"))
+        return runSoakStation(wanted.at(1), wanted.at(2).toInt());
     BenchTable table;
     BenchTable::header();
     for (const BenchEntry &e : kSections)
