@@ -3,7 +3,9 @@
 // be. Start-up never fails, close writes the port and speed as always and keeps every other
 // byte, and a file that cannot be written keeps the window open with the message.
 
+#include "app/Memo.h"
 #include "app/Radio.h"
+#include "serial/Radiocom.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
 
@@ -91,6 +93,9 @@ private slots:
         const QByteArray longSection = "[" + QByteArray(kMegabyte, 'P') + "]\nCOM=4\n";
         QTest::newRow("a 1 MB section name")
             << longSection << 0 << 9 << longSection + "\n[Port]\nCOM=5\nBaud=9\n";
+        const QByteArray longDevice = "[Devices]\nCOM1=/dev/" + QByteArray(kMegabyte, 'x') + "\n";
+        QTest::newRow("a 1 MB device path")
+            << longDevice << 0 << 9 << longDevice + "\n[Port]\nCOM=5\nBaud=9\n";
         static const char kZero[] = "[Port]\nCOM=\x00"
                                     "3\nBaud=2\n";
         QTest::newRow("a zero byte in a value") << QByteArray(kZero, sizeof kZero - 1) << 0 << 2
@@ -120,6 +125,21 @@ private slots:
         TMainForm again;
         QCOMPARE(again.PortIndex, kPortAtClose);
         QCOMPARE(again.BaudIndex, baud);
+    }
+
+    // A device entry of a megabyte: the log names the start and the end of it, not all of it
+    // (laying out a megabyte-long line froze the window for minutes at its first show).
+    void overlongDeviceEntry()
+    {
+        const QString device = QStringLiteral("/dev/") + QString(kMegabyte, QLatin1Char('x'));
+        QVERIFY(settings_.write("[Devices]\nCOM1=" + device.toUtf8() + "\n"));
+        TMainForm f;
+        QVERIFY(!f.SerialConnector->Connected());
+        const QStringList log = f.Memo1->Lines().mid(1);
+        QCOMPARE(log.size(), 1);
+        QVERIFY2(log.at(0).size() < 300, qPrintable(log.at(0).left(300)));
+        QVERIFY2(log.at(0).startsWith(QStringLiteral("COM1 (/dev/xxxx")), qPrintable(log.at(0)));
+        QCOMPARE(f.StatusPanel(0), QStringLiteral("Status: Not Detected"));
     }
 
     // The configuration folder is a regular file: nothing can be written below it.
