@@ -275,6 +275,21 @@ private slots:
         verifyPortComesBack(s);
     }
 
+    // Ending the program with the device gone: the settings are written and the port closes
+    // without waiting on anything.
+    void exitWithTheDeviceGone()
+    {
+        auto s = std::make_unique<Station>(settings_);
+        s->unplug();
+        QTest::qWait(20);
+        s->main->show(); // the first show's Reset and Read Config fail on the way
+        s->main->BaudIndex = 3;
+        s->main->Button1->click();
+        QVERIFY(!s->main->isVisible());
+        s.reset();
+        QCOMPARE(settings_.read().left(20), QByteArray("[Port]\nCOM=0\nBaud=3\n"));
+    }
+
     // The device is still gone when Ok is pressed: the log says so, and the commands fail as
     // on any port that did not open.
     void okWhileTheDeviceIsGone()
