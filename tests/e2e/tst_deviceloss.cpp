@@ -252,9 +252,14 @@ private slots:
         QVERIFY(prompts_.messages.isEmpty());
         QVERIFY(!f.ConfigReadActive);
         QVERIFY(!f.RTS->isChecked());
-        // The window goes on answering, without its device.
+        // The window goes on answering, without its device. The port stays open until the
+        // operator reopens it; the driver refuses every transfer (EIO), which the component
+        // reports as nothing moved.
         verifyIdleCostsNothing();
         QVERIFY(f.SerialConnector->Connected());
+        unsigned char byte = 'x';
+        QCOMPARE(f.SerialConnector->SendByte(byte), 0);
+        QCOMPARE(f.SerialConnector->ReceiveBuffer(&byte, 1), 0);
 
         verifyPortComesBack(s);
     }
