@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a normal build, a build under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the watcher's hand-over protocol under
-# ThreadSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer, and the watcher's hand-over protocol and the
+# simulated module under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -15,7 +15,7 @@ echo "== address and undefined-behaviour sanitizers"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined
 (cd build-asan && ctest --output-on-failure -j"$jobs")
 
-echo "== thread sanitizer: the watcher and its hand-over"
+echo "== thread sanitizer: the watcher and its hand-over, the simulated module"
 bash scripts/build.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=thread -DQV_WATCHER_ONLY=ON
 (cd build-tsan && ctest --output-on-failure -j"$jobs")
 

@@ -19,6 +19,19 @@ int comNumber(const QString &name)
     return ok && n > 0 ? n : 0;
 }
 
+// A device text as the operator is shown it, in the log and beside the port list. The
+// settings file may hold a value of any length, and a pane lays out one long line in time that
+// grows with the square of its length: a megabyte froze the window for minutes. No device has
+// a name that long (a path ends at 4096 bytes), so the middle of an over-long text gives way.
+QString shown(const QString &text)
+{
+    constexpr qsizetype kLongest = 200;
+    if (text.size() <= kLongest)
+        return text;
+    const qsizetype keep = (kLongest - 3) / 2;
+    return text.left(keep) + QStringLiteral("...") + text.right(keep);
+}
+
 bool isAdapter(const QString &portName)
 {
     return portName.startsWith(QLatin1String("ttyUSB")) ||
@@ -155,12 +168,14 @@ QString PortDirectory::describe(const QString &comName) const
         return QStringLiteral("no device");
     case Target::Kind::Scheme:
         if (t.scheme == QLatin1String("sim"))
-            return t.argument.isEmpty() ? QStringLiteral("simulated module")
-                                        : QStringLiteral("simulated module %1").arg(t.argument);
-        return t.device;
+            return t.argument.isEmpty()
+                       ? QStringLiteral("simulated module")
+                       : QStringLiteral("simulated module %1").arg(shown(t.argument));
+        return shown(t.device);
     case Target::Kind::Device:
-        return t.description.isEmpty() ? t.device
-                                       : QStringLiteral("%1 (%2)").arg(t.device, t.description);
+        return t.description.isEmpty()
+                   ? shown(t.device)
+                   : QStringLiteral("%1 (%2)").arg(shown(t.device), shown(t.description));
     }
     return {};
 }
@@ -171,11 +186,12 @@ QString PortDirectory::failureText(const QString &comName, const Target &target,
     if (target.kind == Target::Kind::None) {
         if (!target.description.isEmpty())
             return QStringLiteral("%1: \"%2\" names no device this program knows")
-                .arg(comName, target.description);
+                .arg(comName, shown(target.description));
         return QStringLiteral("%1: no serial device for this port").arg(comName);
     }
-    const QString where =
-        target.device == comName ? comName : QStringLiteral("%1 (%2)").arg(comName, target.device);
+    const QString where = target.device == comName
+                              ? comName
+                              : QStringLiteral("%1 (%2)").arg(comName, shown(target.device));
     const QString why = QString::fromLocal8Bit(detail.c_str());
     switch (error) {
     case LineError::NoDevice:

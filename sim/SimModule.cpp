@@ -50,6 +50,7 @@ void SimModule::factoryReset()
     gathered_.clear();
     heard_.clear();
     packetsSent_ = packetsHeard_ = 0;
+    fedRts_ = false;
     store();
 }
 
@@ -86,6 +87,29 @@ void SimModule::clearTrace()
     std::lock_guard<std::mutex> lk(world_.lock());
     world_.advance();
     cable_.clearTrace();
+}
+
+std::vector<uint8_t> SimModule::feed(uint8_t byte, bool rts)
+{
+    std::lock_guard<std::mutex> lk(world_.lock());
+    world_.advance();
+    const SimNs now = simNow();
+    std::vector<uint8_t> answered;
+    fedAnswer_ = &answered;
+    if (fedRts_ && !rts)
+        rtsFell(now);
+    fedRts_ = rts;
+    serialByte(byte, now, rts);
+    fedAnswer_ = nullptr;
+    reschedule();
+    return answered;
+}
+
+void SimModule::answer(const uint8_t *data, int length, SimNs notBefore)
+{
+    if (fedAnswer_)
+        fedAnswer_->insert(fedAnswer_->end(), data, data + length);
+    cable_.moduleSend(data, length, notBefore);
 }
 
 SimNs SimModule::nextDue() const
@@ -169,7 +193,7 @@ void SimModule::command(uint8_t byte, SimNs at)
         break;
     case 'R': {
         const auto d = config_.dump();
-        cable_.moduleSend(d.data(), int(d.size()), at);
+        answer(d.data(), int(d.size()), at);
         break;
     }
     case 'S':
@@ -285,7 +309,7 @@ void SimModule::deliver(const SimPacket &p)
     if (world_.air().loses())
         return;
     ++packetsHeard_;
-    cable_.moduleSend(p.payload.data(), int(p.payload.size()), p.end);
+    answer(p.payload.data(), int(p.payload.size()), p.end);
 }
 
 void SimModule::store()

@@ -56,6 +56,14 @@ public:
     std::vector<SimTraceEntry> trace() const;
     void clearTrace();
 
+    // For the fuzz target and tests that drive the interpreter without line time: hands one
+    // byte straight to the module's serial side, as if it had just come in with RTS at the
+    // given level. A fall of that level since the previous fed byte drops a command still
+    // waiting for its parameter bytes, as a fall on the wire does. Returns the bytes the
+    // module answered with (the dump for "R"); they also go out on its serial side as usual.
+    // Meant for a module no port has open; factoryReset() forgets the fed RTS level.
+    std::vector<uint8_t> feed(uint8_t byte, bool rts);
+
     // Lock held.
     SimCable &cable() { return cable_; }
     void hear(const SimPacket &packet);
@@ -74,6 +82,8 @@ private:
     void deliver(const SimPacket &packet);
     SimNs nextDue() const;
     void store();
+    // Everything the module sends on its serial side goes through here.
+    void answer(const uint8_t *data, int length, SimNs notBefore);
 
     SimWorld &world_;
     const std::string name_;
@@ -88,4 +98,6 @@ private:
     std::multimap<SimNs, SimPacket> heard_; // packets on the air, by the end of each
     uint64_t packetsSent_ = 0;
     uint64_t packetsHeard_ = 0;
+    bool fedRts_ = false;                       // RTS level of the last fed byte
+    std::vector<uint8_t> *fedAnswer_ = nullptr; // collects answers while a byte is fed
 };

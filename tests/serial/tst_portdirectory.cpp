@@ -122,6 +122,42 @@ private slots:
         QCOMPARE(d.describe(QStringLiteral("COM9")), QStringLiteral("no device"));
         QCOMPARE(d.describe(QStringLiteral("COM1")), QStringLiteral("/dev/ttyUSB1"));
     }
+
+    // A settings file may map a name to text of any length; the operator is shown its start
+    // and its end, never a megabyte. Real device names stay whole.
+    void overLongDeviceTextsAreShortened_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("a long real name")
+            << "/dev/serial/by-id/usb-Silicon_Labs_CP2102N_USB_to_UART_Bridge_Controller_"
+               "a4c1b3f9e5b0eb11a83b6a4f1a9e6d2e-if00-port0"
+            << true;
+        QTest::newRow("a megabyte of path")
+            << "/dev/" + QString(1024 * 1024, QLatin1Char('x')) << false;
+        QTest::newRow("a megabyte that names nothing")
+            << QString(1024 * 1024, QLatin1Char('y')) << false;
+        QTest::newRow("a simulated module with a megabyte of name")
+            << "sim:" + QString(1024 * 1024, QLatin1Char('z')) << false;
+    }
+    void overLongDeviceTextsAreShortened()
+    {
+        QFETCH(QString, entry);
+        QFETCH(bool, whole);
+        PortDirectory &d = PortDirectory::global();
+        d.setExplicit({{QStringLiteral("COM3"), entry}});
+        const QString described = d.describe(QStringLiteral("COM3"));
+        const QString failure = PortDirectory::failureText(
+            QStringLiteral("COM3"), d.resolve(QStringLiteral("COM3")), LineError::NoDevice, {});
+        QVERIFY2(described.size() < 300, qPrintable(described.left(300)));
+        QVERIFY2(failure.size() < 300, qPrintable(failure.left(300)));
+        QVERIFY2(failure.startsWith(QLatin1String("COM3")), qPrintable(failure));
+        QVERIFY2(failure.contains(entry.left(80)) && failure.contains(entry.right(80)),
+                 qPrintable(failure));
+        QCOMPARE(failure.contains(entry), whole);
+        if (whole)
+            QCOMPARE(described, entry);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPortDirectory)

@@ -17,6 +17,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+// Built under the thread sanitizer (GCC says so with a macro, clang with a feature test).
+#if defined(__SANITIZE_THREAD__)
+#define QV_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QV_THREAD_SANITIZER 1
+#endif
+#endif
+
 namespace {
 
 // Channel 5, 1 Mbit/s, a five-byte address, four-byte payloads both ways.
@@ -188,6 +197,12 @@ private slots:
 
     void twoProcessesShareTheAir()
     {
+#ifdef QV_THREAD_SANITIZER
+        // Starting the peer forks this process while the simulation's threads run; the thread
+        // sanitizer cannot follow that and ends the run at the next thread started. The rest
+        // of the air runs under it; this one runs in the other builds.
+        QSKIP("a fork with threads running is beyond the thread sanitizer");
+#endif
         const QString name = QStringLiteral("tst-%1").arg(QCoreApplication::applicationPid());
         QVERIFY(air().setName(name.toStdString()));
         const QString ownSocket =

@@ -1,6 +1,6 @@
 // The simulated module's serial side, driven over SimLine: the command letters into its state
 // and the configuration dump out of it, commands cut short by RTS, sleep, reset and the
-// module's serial speed.
+// module's serial speed; and the same interpreter fed byte by byte without line time.
 
 #include "SimTestPort.h"
 #include "sim/SimConfig.h"
@@ -207,6 +207,48 @@ private slots:
         const QByteArray garbled = port.receiveFor(100);
         QVERIFY(!garbled.isEmpty());
         QVERIFY(garbled != patched(powerOnDump(), 1, QByteArray::fromHex("02")));
+    }
+
+    // The fuzz target's way in: bytes fed straight to the interpreter mean what they mean on
+    // the wire, answers included, without any line time.
+    void fedBytesActAsOnTheWire_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // byte after byte
+        QTest::addColumn<QByteArray>("rts");   // '1' raised, '0' low, per byte
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("channel");
+        QTest::newRow("R answers the dump")
+            << QByteArray("R") << QByteArray("1") << powerOnDump() << 2;
+        QTest::newRow("channel, then R")
+            << QByteArray("C\x64R") << QByteArray("111")
+            << patched(powerOnDump(), 2, QByteArray::fromHex("64")) << 100;
+        QTest::newRow("R as a parameter byte answers nothing")
+            << QByteArray("CRR") << QByteArray("111") << patched(powerOnDump(), 2, QByteArray("R"))
+            << int('R');
+        QTest::newRow("a fall of RTS drops the command") << QByteArray("C\x05"
+                                                                       "C")
+                                                         << QByteArray("101") << QByteArray() << 2;
+        QTest::newRow("R in data mode is data")
+            << QByteArray("R") << QByteArray("0") << QByteArray() << 2;
+        QTest::newRow("asleep, R wakes the module and is lost")
+            << QByteArray("SR") << QByteArray("11") << QByteArray() << 2;
+    }
+    void fedBytesActAsOnTheWire()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, rts);
+        QFETCH(QByteArray, answer);
+        QFETCH(int, channel);
+        SimModule *m = SimModule::named(QStringLiteral("fed"));
+        m->factoryReset();
+        QByteArray answered;
+        for (int i = 0; i < bytes.size(); ++i) {
+            const std::vector<uint8_t> a = m->feed(uint8_t(bytes.at(i)), rts.at(i) == '1');
+            answered.append(reinterpret_cast<const char *>(a.data()), qsizetype(a.size()));
+        }
+        QCOMPARE(answered.toHex(' '), answer.toHex(' '));
+        QCOMPARE(int(m->config().channel), channel);
+        QVERIFY(!m->asleep());
     }
 };
 

@@ -1,0 +1,321 @@
+// Device loss under the main window: the far end of the pseudo-terminal behind COM1 vanishes,
+// as an unplugged USB adapter does, while the window idles, writes a configuration or reads
+// one back. The window must not hang, crash or spin; it reports the failure the way it reports
+// any failed write; and once the device is back, Ok in the settings dialog takes the port up
+// again.
+
+#include "app/ComboBox.h"
+#include "app/Eepromoptions.h"
+#include "app/Memo.h"
+#include "app/Radio.h"
+#include "app/SpinEdit.h"
+#include "serial/PortDirectory.h"
+#include "serial/Radiocom.h"
+#include "support/IsolatedSettings.h"
+#include "support/PtyPair.h"
+#include "support/RecordingPrompts.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+const QString kCommError = QStringLiteral("Comm. Error!");
+
+// Process CPU time in milliseconds, all threads.
+double cpuMs()
+{
+    rusage ru{};
+    ::getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000.0 +
+           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000.0;
+}
+
+// The dump of a module in its power-on configuration.
+QByteArray powerOnDump()
+{
+    QByteArray d("\x41\x01\x02\x03\xFF\xA0", 6);
+    d += QByteArray(5, char(0xE7));
+    d += QByteArray(5, char(0xC2));
+    d += QByteArray("\xC8\x00\xC8\x00", 4);
+    return d;
+}
+
+// When the device goes away.
+enum class Unplug {
+    AtIdle,       // before the operation, with the window idle long enough to notice
+    AtRaise,      // inside the operation, at the n-th raise of the programming line
+    AwaitingDump, // after "R", with part of the dump on its way
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Unplug)
+
+class TestDeviceLoss : public QObject {
+    Q_OBJECT
+
+    IsolatedSettings settings_;
+    RecordingPrompts prompts_;
+
+    // The main window on COM1, a pseudo-terminal, with its settings dialog: as the program
+    // has them.
+    struct Station {
+        std::unique_ptr<PtyPair> device = std::make_unique<PtyPair>();
+        std::unique_ptr<TMainForm> main;
+        std::unique_ptr<TOptionsForm> options;
+
+        explicit Station(const IsolatedSettings &settings)
+        {
+            settings.write("[Port]\nCOM=0\nBaud=0\n[Devices]\nCOM1=" + device->path().toUtf8() +
+                           "\n");
+            main = std::make_unique<TMainForm>();
+            options = std::make_unique<TOptionsForm>();
+            MainForm = main.get();
+            OptionsForm = options.get();
+        }
+        ~Station()
+        {
+            OptionsForm = nullptr;
+            MainForm = nullptr;
+        }
+        Station(const Station &) = delete;
+        Station &operator=(const Station &) = delete;
+
+        void unplug()
+        {
+            device->closeMaster();
+            device->dropSlaveKeeper();
+        }
+        QStringList log() const { return main->Memo1->Lines().mid(1); }
+    };
+
+    // The window must stay quiet while the device is gone: a spinning watcher or a busy loop
+    // would burn the whole half second.
+    static void verifyIdleCostsNothing()
+    {
+        const double cpu0 = cpuMs();
+        QElapsedTimer t;
+        t.start();
+        QTest::qWait(500);
+        const double used = cpuMs() - cpu0;
+        QVERIFY2(used < 0.2 * double(t.elapsed()),
+                 qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(used).arg(t.elapsed())));
+    }
+
+    // The device is back under the same COM name: Ok in the settings dialog opens it, and a
+    // Read Config goes through.
+    static void verifyPortComesBack(Station &s)
+    {
+        auto back = std::make_unique<PtyPair>();
+        QVERIFY(back->ok());
+        QMap<QString, QString> devices = PortDirectory::global().explicitEntries();
+        devices.insert(QStringLiteral("COM1"), back->path());
+        PortDirectory::global().setExplicit(devices);
+
+        const qsizetype logged = s.log().size();
+        s.options->FormShow();
+        QCOMPARE(s.options->ComboBox1->ItemIndex(), 0);
+        s.options->Button1Click();
+        QVERIFY2(s.main->SerialConnector->Connected(),
+                 qPrintable(s.main->SerialConnector->LastOpenError()));
+        QCOMPARE(s.main->StatusPanel(0), QStringLiteral("Status: Present"));
+        QCOMPARE(s.log().size(), logged);
+
+        s.main->Button5->click();
+        QCOMPARE(back->read(1), QByteArray("R"));
+        back->write(powerOnDump());
+        QTRY_COMPARE(s.log().mid(logged),
+                     (QStringList{QStringLiteral("Read Config"), QStringLiteral("OK")}));
+        s.device = std::move(back);
+    }
+
+private slots:
+    void init() { prompts_.clear(); }
+
+    void lossDuringAnOperation_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<Unplug>("when");
+        QTest::addColumn<int>("raise");
+        QTest::addColumn<QByteArray>("sentBefore");
+        QTest::addColumn<QStringList>("log");
+
+        const QString e = kCommError;
+        QTest::newRow("idle, then Read Config")
+            << "Read Config." << Unplug::AtIdle << 0 << QByteArray()
+            << QStringList{e, QStringLiteral("Read Config"), e};
+        QTest::newRow("Set Module, after the channel")
+            << "Set Module" << Unplug::AtRaise << 2 << QByteArray("C\x02")
+            << QStringList{QStringLiteral("Set Module."),
+                           QStringLiteral("Set Channel."),
+                           e,
+                           QStringLiteral("Set Data Length 1."),
+                           e,
+                           QStringLiteral("Set Data Length 2."),
+                           e,
+                           QStringLiteral("Set Data Length 1.TX"),
+                           e,
+                           QStringLiteral("Set Data Length 2.TX"),
+                           e,
+                           QStringLiteral("Set RF Data Rate."),
+                           QStringLiteral("Set Power to 0 dBm"),
+                           e,
+                           e,
+                           QStringLiteral("Set Address Width"),
+                           e, // "A" and its five address bytes
+                           e,
+                           QStringLiteral("Read Config"),
+                           e}; // the read-back's time-out
+        QTest::newRow("Set Module, during the address")
+            << "Set Module" << Unplug::AtRaise << 9
+            << QByteArray("C\x02L\x00l\x00T\x00t\x00"
+                          "D\x00P\x03W\x20",
+                          16)
+            << QStringList{QStringLiteral("Set Module."),
+                           QStringLiteral("Set Channel."),
+                           QStringLiteral("Set Data Length 1."),
+                           QStringLiteral("Set Data Length 2."),
+                           QStringLiteral("Set Data Length 1.TX"),
+                           QStringLiteral("Set Data Length 2.TX"),
+                           QStringLiteral("Set RF Data Rate."),
+                           QStringLiteral("Set Power to 0 dBm"),
+                           QStringLiteral("Set Address Width"),
+                           e,
+                           e,
+                           QStringLiteral("Read Config"),
+                           e};
+        QTest::newRow("Read Config, before R")
+            << "Read Config." << Unplug::AtRaise << 1 << QByteArray()
+            << QStringList{e, QStringLiteral("Read Config"), e};
+        QTest::newRow("Read Config, with the dump half sent")
+            << "Read Config." << Unplug::AwaitingDump << 0 << QByteArray("R")
+            << QStringList{QStringLiteral("Read Config"), e};
+    }
+    void lossDuringAnOperation()
+    {
+        QFETCH(QString, button);
+        QFETCH(Unplug, when);
+        QFETCH(int, raise);
+        QFETCH(QByteArray, sentBefore);
+        QFETCH(QStringList, log);
+
+        Station s(settings_);
+        QVERIFY(s.device->ok());
+        TMainForm &f = *s.main;
+        QVERIFY(f.SerialConnector->Connected());
+        f.EditAddress1->setText(QStringLiteral("E7E7E7E7E7"));
+        f.Address_W->SetValue(4);
+
+        QByteArray sent;
+        if (when == Unplug::AtIdle) {
+            s.unplug();
+            QTest::qWait(50); // the watcher sees the hang-up with nothing else going on
+        } else if (when == Unplug::AtRaise) {
+            // The RTS box follows every raise of the programming line, on this thread, just
+            // before the letter goes out: the device goes exactly there.
+            auto raises = std::make_shared<int>(0);
+            connect(f.RTS, &QCheckBox::toggled, this,
+                    [&s, &sent, raises, raise, &sentBefore](bool on) {
+                        if (!on || ++*raises != raise)
+                            return;
+                        sent = s.device->read(int(sentBefore.size()));
+                        s.unplug();
+                    });
+        }
+
+        QPushButton *press = button == QLatin1String("Set Module") ? f.Button2 : f.Button5;
+        QCOMPARE(press->text(), button);
+        press->click();
+        disconnect(f.RTS, nullptr, this, nullptr);
+
+        if (when == Unplug::AwaitingDump) {
+            sent = s.device->read(1);
+            s.device->write(powerOnDump().left(7));
+            QTest::qWait(20);
+            s.unplug();
+        }
+        QCOMPARE(sent, sentBefore);
+
+        // The read that every operation here ends with times out: nothing more comes.
+        QTRY_VERIFY_WITH_TIMEOUT(!f.Timer2->isActive(), 2000);
+        QCOMPARE(s.log(), log);
+        QCOMPARE(f.StatusPanel(0), QStringLiteral("Status: Not Detected"));
+        QCOMPARE(prompts_.beeps, int(log.count(kCommError)));
+        QVERIFY(prompts_.messages.isEmpty());
+        QVERIFY(!f.ConfigReadActive);
+        QVERIFY(!f.RTS->isChecked());
+        // The window goes on answering, without its device. The port stays open until the
+        // operator reopens it; the driver refuses every transfer (EIO), which the component
+        // reports as nothing moved.
+        verifyIdleCostsNothing();
+        QVERIFY(f.SerialConnector->Connected());
+        unsigned char byte = 'x';
+        QCOMPARE(f.SerialConnector->SendByte(byte), 0);
+        QCOMPARE(f.SerialConnector->ReceiveBuffer(&byte, 1), 0);
+
+        verifyPortComesBack(s);
+    }
+
+    // Received data when the device goes: what had arrived is shown, and nothing after.
+    void lossAfterData()
+    {
+        Station s(settings_);
+        TMainForm &f = *s.main;
+        s.device->write("abc");
+        QTRY_COMPARE(f.RecMemo->Lines().mid(1), QStringList{QStringLiteral("abc")});
+        s.unplug();
+        verifyIdleCostsNothing();
+        QCOMPARE(f.RecCount, 1.0f);
+        QCOMPARE(f.RecMemo->Lines().mid(1), QStringList{QStringLiteral("abc")});
+        QVERIFY(!f.RX->isChecked());
+        QVERIFY(s.log().isEmpty());
+        verifyPortComesBack(s);
+    }
+
+    // Ending the program with the device gone: the settings are written and the port closes
+    // without waiting on anything.
+    void exitWithTheDeviceGone()
+    {
+        auto s = std::make_unique<Station>(settings_);
+        s->unplug();
+        QTest::qWait(20);
+        s->main->show(); // the first show's Reset and Read Config fail on the way
+        s->main->BaudIndex = 3;
+        s->main->Button1->click();
+        QVERIFY(!s->main->isVisible());
+        s.reset();
+        QCOMPARE(settings_.read().left(20), QByteArray("[Port]\nCOM=0\nBaud=3\n"));
+    }
+
+    // The device is still gone when Ok is pressed: the log says so, and the commands fail as
+    // on any port that did not open.
+    void okWhileTheDeviceIsGone()
+    {
+        Station s(settings_);
+        TMainForm &f = *s.main;
+        const QString path = s.device->path();
+        s.device.reset(); // the pseudo-terminal and its device node are gone
+        s.options->FormShow();
+        s.options->Button1Click();
+        QVERIFY(!f.SerialConnector->Connected());
+        QCOMPARE(f.StatusPanel(0), QStringLiteral("Status: Not Detected"));
+        QCOMPARE(s.log().size(), 1);
+        QVERIFY2(s.log().at(0).startsWith(QStringLiteral("COM1 (%1): ").arg(path)),
+                 qPrintable(s.log().at(0)));
+        f.Button8->click();
+        QCOMPARE(s.log().mid(1), (QStringList{kCommError, QStringLiteral("Reset")}));
+        QCOMPARE(prompts_.beeps, 1);
+        verifyPortComesBack(s);
+    }
+};
+
+QTEST_MAIN(TestDeviceLoss)
+#include "tst_deviceloss.moc"
