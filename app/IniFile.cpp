@@ -10,17 +10,24 @@
 IniFile::IniFile(const QString &path) : path_(path)
 {
     QFile f(path);
-    if (QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly)) {
-        const QByteArray text = f.readAll();
-        // Lines keep their own CR (if any), so that a line the program does not write goes
-        // back exactly as it came; lines it writes follow the file's habit.
-        if (text.contains("\r\n"))
-            lineEnd_ = "\r\n";
-        lines_ = text.split('\n');
-        // The text's last line end leaves an empty tail, which is no line of the file.
-        if (!lines_.isEmpty() && lines_.last().isEmpty())
-            lines_.removeLast();
+    if (!QFileInfo(path).isFile())
+        return;
+    if (!f.open(QIODevice::ReadOnly)) {
+        // A file this program cannot read (its mode allows writing only) must not be
+        // replaced by the one key the program writes: everything else in it would be lost.
+        unreadable_ = true;
+        error_ = QStringLiteral("%1 cannot be read: %2").arg(path, f.errorString());
+        return;
     }
+    const QByteArray text = f.readAll();
+    // Lines keep their own CR (if any), so that a line the program does not write goes back
+    // exactly as it came; lines it writes follow the file's habit.
+    if (text.contains("\r\n"))
+        lineEnd_ = "\r\n";
+    lines_ = text.split('\n');
+    // The text's last line end leaves an empty tail, which is no line of the file.
+    if (!lines_.isEmpty() && lines_.last().isEmpty())
+        lines_.removeLast();
 }
 
 bool IniFile::sameName(const QByteArray &a, const QString &b)
@@ -137,6 +144,8 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
 
 bool IniFile::save()
 {
+    if (unreadable_)
+        return false; // error_ tells why
     error_.clear();
     const QFileInfo info(path_);
     if (!QDir().mkpath(info.absolutePath())) {

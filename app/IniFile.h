@@ -33,7 +33,8 @@ public:
     QMap<QString, QString> readSection(const QString &section) const;
 
     // Sets the key (adding the section or the key when missing) and rewrites the file.
-    // False when the file could not be written; errorString() then says why.
+    // False when the file could not be written, or when it exists but could not be read
+    // (replacing it would lose what it holds); errorString() then says why.
     bool writeString(const QString &section, const QString &key, const QString &value);
     QString errorString() const { return error_; }
 
@@ -51,4 +52,5 @@ private:
     QList<QByteArray> lines_;
     QByteArray lineEnd_ = "\n";
     QString error_;
+    bool unreadable_ = false;
 };

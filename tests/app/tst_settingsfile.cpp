@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray readAll(const QString &path)
@@ -195,6 +199,36 @@ private slots:
         QByteArray expected = junk;
         expected.replace("COM=1\n", "COM=5\r\nBaud=2\r\n");
         QCOMPARE(readAll(path), expected + '\n');
+    }
+
+    // A file the user may replace but not read (mode 200): writing the port into an empty
+    // copy would lose everything else it holds, so the write is refused and reported.
+    void unreadableFileIsNotReplaced()
+    {
+        QTemporaryDir dir;
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
+        const QString path = dir.filePath(QStringLiteral("Quorvane.ini"));
+        const QByteArray content("[Port]\nCOM=3\n[Mine]\nkeep=this\n");
+        writeAll(path, content);
+        ::chmod(QFile::encodeName(path).constData(), 0222);
+        // Root reads through any mode: the check runs as an ordinary user in a child.
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(3);
+            IniFile ini(path);
+            const bool written =
+                ini.writeString(QStringLiteral("Port"), QStringLiteral("COM"), QStringLiteral("1"));
+            ::_exit(written                                                       ? 1
+                    : ini.errorString().contains(QLatin1String("cannot be read")) ? 0
+                                                                                  : 2);
+        }
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        ::chmod(QFile::encodeName(path).constData(), 0644);
+        QCOMPARE(readAll(path), content);
     }
 
     void writeCreatesFileAndFolder()
