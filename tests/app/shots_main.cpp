@@ -1,15 +1,53 @@
-// The main window as an operator sees it after start-up on COM3 at 38400 (a pseudo-terminal
-// stands in for the adapter), with the settings file kept in a temporary folder.
+// The main window as an operator sees it: two stations on simulated modules (an air of their
+// own, so no console running on this machine hears them), each started and shown (Reset and
+// Read Config), then a short link test and a typed line from A to B. The screenshots show B,
+// the receiving station, and A, the sending one; then the settings dialog.
 
 #include "app/Eepromoptions.h"
 #include "app/Radio.h"
+#include "app/SpinEdit.h"
 #include "serial/PortDirectory.h"
-#include "support/PtyPair.h"
+#include "sim/SimWorld.h"
+#include "sim/SimulatedModules.h"
 #include "support/Screenshot.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<TMainForm> station(const QTemporaryDir &config, int com)
+{
+    QFile ini(config.filePath(QStringLiteral("Quorvane.ini")));
+    if (ini.open(QIODevice::WriteOnly))
+        ini.write(QStringLiteral("[Port]\nCOM=%1\nBaud=0\n[Devices]\nCOM1=sim:ShotA\n"
+                                 "COM2=sim:ShotB\n")
+                      .arg(com)
+                      .toUtf8());
+    ini.close();
+    auto f = std::make_unique<TMainForm>();
+    f->show();
+    return f;
+}
+
+void settle(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+} // namespace
 
 void shotsMainWindow(const QString &dir)
 {
@@ -17,26 +55,36 @@ void shotsMainWindow(const QString &dir)
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     static const QStringList none;
     PortDirectory::global().setSystemPortsForTesting(&none);
-    PtyPair pty;
-    QFile ini(config.filePath(QStringLiteral("Quorvane.ini")));
-    if (ini.open(QIODevice::WriteOnly))
-        ini.write(
-            QStringLiteral("[Port]\nCOM=2\nBaud=2\n[Devices]\nCOM3=%1\n").arg(pty.path()).toUtf8());
-    ini.close();
+    registerSimulatedModules();
+    SimWorld::instance()->air().setName({});
 
-    TMainForm form;
-    form.show();
-    QApplication::processEvents();
-    saveScreenshot(&form, dir, QStringLiteral("main-window"));
+    // Each station resets its module and reads its configuration when first shown.
+    auto b = station(config, 1);
+    auto a = station(config, 0);
+    settle(800);
 
-    // The communication settings dialog over it, as Settings, Serial port... opens it.
-    MainForm = &form;
+    // A short link test (B waits 200 ms before counting a miss, more than the send's
+    // 100 ms pace), a typed line of one payload, and Stop on B once the test is over.
+    b->WaitTime->SetValue(200);
+    QTimer::singleShot(1500, a.get(), [&a] { a->Button9->click(); });
+    a->Button4->click();
+    settle(200);
+    a->SendEdit->setText(QStringLiteral("Hello B! Station A calls."));
+    QTest::keyClick(a->SendEdit, Qt::Key_Return);
+    settle(150);
+    b->Button9->click();
+    settle(300);
+
+    saveScreenshot(b.get(), dir, QStringLiteral("main-window"));
+    saveScreenshot(a.get(), dir, QStringLiteral("main-window-sender"));
+
+    // The communication settings dialog over the sending station.
+    MainForm = a.get();
     TOptionsForm options;
     options.show();
     QApplication::processEvents();
     saveScreenshot(&options, dir, QStringLiteral("settings-dialog"));
     options.hide();
     MainForm = nullptr;
-    form.hide();
     PortDirectory::global().setSystemPortsForTesting(nullptr);
 }
