@@ -11,6 +11,7 @@ TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(t
     setReadOnly(true);
     // Nobody undoes a log; an undo stack would only grow with every line.
     setUndoRedoEnabled(false);
+    setMaximumBlockCount(MaxLines);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     flushTimer_->setSingleShot(true);
     flushTimer_->setInterval(0);
@@ -22,7 +23,21 @@ void TMemo::AddLine(const QString &line)
     QString text = line;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    pending_ << text;
+    if (text.size() <= MaxLineLength) {
+        pending_ << text;
+    } else {
+        for (const QStringView piece : QStringView(text).split(QLatin1Char('\n'))) {
+            qsizetype at = 0;
+            do {
+                pending_ << piece.mid(at, MaxLineLength).toString();
+                at += MaxLineLength;
+            } while (at < piece.size());
+        }
+    }
+    // Lines the pane would let go at once need not wait for it: a run of lines added while
+    // the event loop is held up stays within the pane's own bound.
+    if (pending_.size() > 2 * MaxLines)
+        pending_.remove(0, pending_.size() - MaxLines);
     if (!flushTimer_->isActive())
         flushTimer_->start();
 }

@@ -7,6 +7,13 @@
 // Lines are gathered and handed to the document together when the event loop next runs (or
 // when Lines() reads the pane): laying out one line at a time costs tens of microseconds, a
 // batch costs about one. Read the pane through Lines(), not through the document.
+//
+// A pane holds its last MaxLines lines: received data may come for hours, or as a flood, and
+// a pane that kept all of it would take the machine's memory. Older lines give way at the
+// top. A line longer than MaxLineLength goes on in the next line, so that nothing of it is
+// lost: the layout of one line costs time that grows with the square of its length when it
+// has no place to break (a megabyte froze the window for most of a minute), pieces of a
+// kilobyte cost about a millisecond each.
 
 #include <QPlainTextEdit>
 #include <QStringList>
@@ -16,6 +23,11 @@ class QTimer;
 class TMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
+    // 10,000 lines: hours of the link test's packets or a long file's echo, some three
+    // hundred pages of the pane; at most a few tens of megabytes, however long the run.
+    static constexpr int MaxLines = 10000;
+    static constexpr int MaxLineLength = 1024;
+
     explicit TMemo(QWidget *parent = nullptr);
 
     void AddLine(const QString &line);
