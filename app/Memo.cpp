@@ -6,6 +6,13 @@
 #include <QTextDocument>
 #include <QTimer>
 
+namespace {
+// Lines that keep coming (received data, a flood) reach the document at most this often: each
+// hand-over lays out, scrolls and repaints the pane, and at the notifications' own pace that
+// took a whole core. Fifty times a second is still at once to the eye.
+constexpr qint64 kFlushGapMs = 20;
+} // namespace
+
 TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(this))
 {
     setReadOnly(true);
@@ -38,8 +45,10 @@ void TMemo::AddLine(const QString &line)
     // the event loop is held up stays within the pane's own bound.
     if (pending_.size() > 2 * MaxLines)
         pending_.remove(0, pending_.size() - MaxLines);
-    if (!flushTimer_->isActive())
-        flushTimer_->start();
+    if (!flushTimer_->isActive()) {
+        const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kFlushGapMs;
+        flushTimer_->start(int(since >= kFlushGapMs ? 0 : kFlushGapMs - since));
+    }
 }
 
 void TMemo::Flush()
@@ -47,6 +56,7 @@ void TMemo::Flush()
     flushTimer_->stop();
     if (pending_.isEmpty())
         return;
+    sinceFlush_.start();
     const QString text = pending_.join(QLatin1Char('\n'));
     pending_.clear();
     if (document()->isEmpty()) {

@@ -7,6 +7,7 @@
 #include "app/SpinEdit.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -225,10 +226,20 @@ private slots:
         QCOMPARE(m.Lines(), QStringList{QString()});
         m.AddLine(QStringLiteral("OK"));
         QCOMPARE(m.Lines(), (QStringList{QString(), QStringLiteral("OK")}));
-        // Lines gathered for the document reach it when the event loop runs.
+        // Lines gathered for the document reach it when the event loop runs; while they keep
+        // coming, 20 ms after the last hand-over, several together.
+        QTest::qWait(25);
         m.AddLine(QStringLiteral("Reset"));
         QCoreApplication::processEvents();
         QCOMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset"));
+        QElapsedTimer since;
+        since.start();
+        m.AddLine(QStringLiteral("Sleep."));
+        m.AddLine(QStringLiteral("Wake Up"));
+        QCoreApplication::processEvents();
+        if (since.elapsed() < 20)
+            QCOMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset"));
+        QTRY_COMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset\nSleep.\nWake Up"));
     }
 
     // A pane keeps its last MaxLines lines, whether they reach it in batches or all at once
