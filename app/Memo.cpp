@@ -6,11 +6,19 @@
 #include <QTextDocument>
 #include <QTimer>
 
+namespace {
+// Lines that keep coming (received data, a flood) reach the document at most this often: each
+// hand-over lays out, scrolls and repaints the pane, and at the notifications' own pace that
+// took a whole core. Fifty times a second is still at once to the eye.
+constexpr qint64 kFlushGapMs = 20;
+} // namespace
+
 TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(this))
 {
     setReadOnly(true);
     // Nobody undoes a log; an undo stack would only grow with every line.
     setUndoRedoEnabled(false);
+    setMaximumBlockCount(MaxLines);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     flushTimer_->setSingleShot(true);
     flushTimer_->setInterval(0);
@@ -22,9 +30,25 @@ void TMemo::AddLine(const QString &line)
     QString text = line;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    pending_ << text;
-    if (!flushTimer_->isActive())
-        flushTimer_->start();
+    if (text.size() <= MaxLineLength) {
+        pending_ << text;
+    } else {
+        for (const QStringView piece : QStringView(text).split(QLatin1Char('\n'))) {
+            qsizetype at = 0;
+            do {
+                pending_ << piece.mid(at, MaxLineLength).toString();
+                at += MaxLineLength;
+            } while (at < piece.size());
+        }
+    }
+    // Lines the pane would let go at once need not wait for it: a run of lines added while
+    // the event loop is held up stays within the pane's own bound.
+    if (pending_.size() > 2 * MaxLines)
+        pending_.remove(0, pending_.size() - MaxLines);
+    if (!flushTimer_->isActive()) {
+        const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kFlushGapMs;
+        flushTimer_->start(int(since >= kFlushGapMs ? 0 : kFlushGapMs - since));
+    }
 }
 
 void TMemo::Flush()
@@ -32,6 +56,7 @@ void TMemo::Flush()
     flushTimer_->stop();
     if (pending_.isEmpty())
         return;
+    sinceFlush_.start();
     const QString text = pending_.join(QLatin1Char('\n'));
     pending_.clear();
     if (document()->isEmpty()) {

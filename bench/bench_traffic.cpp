@@ -4,6 +4,9 @@
 //     one 10 ms pause per packet, and the last packet's line time before B can show it.
 //   - A 100,000-line file: reading and splitting it, and echoing its lines into the "Sent"
 //     pane one at a time as the sender does (an append, then the windows run).
+//   - Fifty megabytes (fifty-byte lines, and nothing but line breaks): reading and counting,
+//     the start, the heap held against the file's size, the largest gap of the windows while
+//     it goes out, and how soon "&Abort" ends it; and the echo of a one-megabyte line.
 //   - The continuous send for a while (QV_BENCH_CONTSEND_SECONDS, 600 unless set): resident
 //     memory of the process, which holds both stations, and packets received against sent.
 
@@ -15,6 +18,7 @@
 #include "serial/Radiocom.h"
 #include "sim/SimWorld.h"
 #include "sim/SimulatedModules.h"
+#include "support/GapMeter.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
 #include "traffic/Stations.h"
@@ -213,6 +217,101 @@ void bigFile(BenchTable &t, const IsolatedSettings &settings, const QTemporaryDi
           worst < 5000);
 }
 
+void hugeFile(BenchTable &t, const IsolatedSettings &settings, const QTemporaryDir &dir)
+{
+    const QString s = QStringLiteral("traffic");
+    struct Kind {
+        const char *name;
+        QByteArray line;
+    };
+    const Kind kinds[] = {
+        {"50 MB of fifty-byte lines", "a line of a big file, fifty bytes with its break\n"},
+        {"50 MB of line breaks", "\n"}};
+    for (const Kind &k : kinds) {
+        const QString path = dir.filePath(QStringLiteral("50MB.txt"));
+        const qsizetype lines = (qsizetype(50) << 20) / k.line.size();
+        if (!writeFile(path, k.line.repeated(lines))) {
+            t.row(s, QString::fromLatin1(k.name), QStringLiteral("failed"));
+            continue;
+        }
+        const double fileMB = double(lines * k.line.size()) / 1e6;
+        QElapsedTimer c;
+        double readMs = 0, countMs = 0;
+        qsizetype counted = 0;
+        {
+            c.start();
+            const QByteArray text = TextFile::readAll(path);
+            readMs = double(c.nsecsElapsed()) / 1e6;
+            c.restart();
+            counted = TextFile::lineCount(text);
+            countMs = double(c.nsecsElapsed()) / 1e6;
+        }
+
+        TwoStations link(settings, QStringLiteral("BH"), kWidth);
+        link.a->show();
+        link.b->show();
+        QCoreApplication::processEvents();
+        GapMeter gaps;
+        double startMs = -1, heldMB = 0;
+        QElapsedTimer sinceAbort;
+        const double heapBefore = heapInUseKiB();
+        QTimer watch;
+        watch.setInterval(1);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (startMs < 0 && link.a->SentMemo->Lines().size() > 1) {
+                startMs = double(c.nsecsElapsed()) / 1e6;
+                heldMB = (heapInUseKiB() - heapBefore) * 1024.0 / 1e6;
+                gaps.start();
+            }
+            if (startMs >= 0 && link.a->SentMemo->Lines().size() > 200 && !sinceAbort.isValid()) {
+                gaps.stop();
+                sinceAbort.start();
+                WritingForm->Button1->click();
+                watch.stop();
+            }
+        });
+        watch.start();
+        c.restart();
+        link.a->SendTextFile(path);
+        const double abortMs = sinceAbort.isValid() ? double(sinceAbort.nsecsElapsed()) / 1e6 : -1;
+        watch.stop();
+
+        t.row(s, QStringLiteral("%1: read, count lines").arg(QLatin1String(k.name)),
+              QStringLiteral("%1 + %2").arg(ms(readMs, 0), ms(countMs, 0)),
+              QStringLiteral("< 1000 ms"), counted == lines && readMs + countMs < 1000);
+        t.row(s, QStringLiteral("  from Send File to the first line's echo"), ms(startMs, 0),
+              QStringLiteral("< 1000 ms"), startMs >= 0 && startMs < 1000);
+        t.row(s, QStringLiteral("  heap held while it goes out, against the file"),
+              QStringLiteral("%1 / %2 MB").arg(heldMB, 0, 'f', 1).arg(fileMB, 0, 'f', 1),
+              QStringLiteral("< 1.25 x"), heldMB < 1.25 * fileMB);
+        t.row(s, QStringLiteral("  largest gap of the windows over 200 lines"),
+              ms(gaps.largestMs()), QStringLiteral("< 100 ms"), gaps.largestMs() < 100);
+        t.row(s, QStringLiteral("  from \"&Abort\" to the transfer's end"), ms(abortMs),
+              QStringLiteral("< 100 ms"), abortMs >= 0 && abortMs < 100);
+        QFile::remove(path);
+    }
+
+    // The echo of a line of a megabyte, with the window on screen: it used to be laid out as
+    // one line of the pane.
+    TwoStations link(settings, QStringLiteral("BM"), kWidth);
+    link.a->show();
+    QCoreApplication::processEvents();
+    QString big;
+    for (int i = 0; big.size() < (1 << 20); ++i)
+        big += QLatin1Char(char('a' + i % 26));
+    QElapsedTimer c;
+    c.start();
+    link.a->SentMemo->AddLine(big);
+    link.a->SentMemo->Lines();
+    QCoreApplication::processEvents();
+    link.a->SentMemo->AddLine(QStringLiteral("next"));
+    link.a->SentMemo->Lines();
+    QCoreApplication::processEvents();
+    const double echoMs = double(c.nsecsElapsed()) / 1e6;
+    t.row(s, QStringLiteral("echo of a one-megabyte line into Sent, and the next line"), ms(echoMs),
+          QStringLiteral("< 100 ms"), echoMs < 100);
+}
+
 void continuousSend(BenchTable &t, const IsolatedSettings &settings)
 {
     const QString s = QStringLiteral("traffic");
@@ -300,6 +399,7 @@ void benchTraffic(BenchTable &t)
 
     fileThroughput(t, settings, dir);
     bigFile(t, settings, dir);
+    hugeFile(t, settings, dir);
     continuousSend(t, settings);
 
     if (!prompts.messages.isEmpty())

@@ -15,11 +15,12 @@ void benchSim(BenchTable &t);
 void benchModule(BenchTable &t);
 void benchTraffic(BenchTable &t);
 void benchSoak(BenchTable &t);
+void benchFlood(BenchTable &t);
 int runSoakStation(const QString &role, int seconds);
 
 static const BenchEntry kSections[] = {
-    {"serial", benchSerial}, {"app", benchApp},         {"sim", benchSim},
-    {"module", benchModule}, {"traffic", benchTraffic}, {"soak", benchSoak},
+    {"serial", benchSerial},   {"app", benchApp},   {"sim", benchSim},     {"module", benchModule},
+    {"traffic", benchTraffic}, {"soak", benchSoak}, {"flood", benchFlood},
 };
 
 double cpuSecondsOfOtherThreads()

@@ -18,6 +18,9 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
+#include <algorithm>
+#include <climits>
+
 namespace {
 
 // The pause after every file packet: the only pacing of a file transfer.
@@ -79,17 +82,19 @@ void TMainForm::SendTextFile(const QString &path)
     if (width <= 0)
         return;
     // A file that cannot be read throws (naming the file and the cause) before anything is
-    // shown or sent; the handler's error box reports it.
-    const QList<QByteArray> lines = TextFile::splitLines(TextFile::readAll(path));
+    // shown or sent; the handler's error box reports it. The file is held once, its lines are
+    // walked in place.
+    const QByteArray text = TextFile::readAll(path);
+    const qsizetype lines = TextFile::lineCount(text);
 
     TWritingForm *const progress = WritingForm;
     if (progress) {
         progress->setWindowTitle(QStringLiteral("Sending text File"));
-        progress->ProgressBar1->setRange(0, int(lines.size()));
+        progress->ProgressBar1->setRange(0, int(std::min<qsizetype>(lines, INT_MAX)));
         progress->ProgressBar1->setValue(0);
     }
     QCoreApplication::processEvents();
-    if (lines.isEmpty()) {
+    if (lines == 0) {
         Prompts::current()->critical(this, QStringLiteral("Error!"),
                                      QStringLiteral("Null length File!"));
         return;
@@ -117,17 +122,18 @@ void TMainForm::SendTextFile(const QString &path)
     RecMemo->Clear();
     RecMemo->repaint();
 
-    int handled = 0;
-    for (const QByteArray &line : lines) {
+    qsizetype handled = 0;
+    qsizetype pos = 0;
+    QByteArrayView line;
+    while (TextFile::nextLine(text, pos, line)) {
         QCoreApplication::processEvents(); // "&Abort", received data, the other windows
         if (progress && progress->Aborted)
             return;
         // Every byte of the line and its CR LF goes out, the last packet filled up with
         // spaces: a line shorter than W is one padded packet, a longer one ends in one.
-        const QByteArray out = TextFile::fileLine(line);
-        const int packets = TextFile::packetCount(out.size(), width);
+        const int packets = TextFile::packetCount(line.size() + 2, width);
         for (int i = 0; i < packets; ++i) {
-            const QByteArray packet = TextFile::packet(out, width, i);
+            const QByteArray packet = TextFile::linePacket(line, width, i);
             const int sent = SerialConnector->SendBuffer(
                 reinterpret_cast<const unsigned char *>(packet.constData()), width);
             if (sent != width) {
@@ -146,7 +152,7 @@ void TMainForm::SendTextFile(const QString &path)
         SentMemo->AddLine(QString::fromLatin1(line));
         ++handled;
         if (progress)
-            progress->ProgressBar1->setValue(handled);
+            progress->ProgressBar1->setValue(int(std::min<qsizetype>(handled, INT_MAX)));
         // The pause after a line's last packet is where the windows run: the echo and the
         // progress show, received data is handled and "&Abort" is taken, while the pause
         // runs instead of after it.

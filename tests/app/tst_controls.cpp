@@ -7,6 +7,7 @@
 #include "app/SpinEdit.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -225,10 +226,68 @@ private slots:
         QCOMPARE(m.Lines(), QStringList{QString()});
         m.AddLine(QStringLiteral("OK"));
         QCOMPARE(m.Lines(), (QStringList{QString(), QStringLiteral("OK")}));
-        // Lines gathered for the document reach it when the event loop runs.
+        // Lines gathered for the document reach it when the event loop runs; while they keep
+        // coming, 20 ms after the last hand-over, several together.
+        QTest::qWait(25);
         m.AddLine(QStringLiteral("Reset"));
         QCoreApplication::processEvents();
         QCOMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset"));
+        QElapsedTimer since;
+        since.start();
+        m.AddLine(QStringLiteral("Sleep."));
+        m.AddLine(QStringLiteral("Wake Up"));
+        QCoreApplication::processEvents();
+        if (since.elapsed() < 20)
+            QCOMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset"));
+        QTRY_COMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset\nSleep.\nWake Up"));
+    }
+
+    // A pane keeps its last MaxLines lines, whether they reach it in batches or all at once
+    // (the event loop held up meanwhile): a flood of received data cannot fill the memory.
+    void memoKeepsItsLastLines_data()
+    {
+        QTest::addColumn<bool>("eventLoopBetween");
+        QTest::newRow("the event loop running") << true;
+        QTest::newRow("all before the event loop runs") << false;
+    }
+    void memoKeepsItsLastLines()
+    {
+        QFETCH(bool, eventLoopBetween);
+        TMemo m;
+        const int added = 3 * TMemo::MaxLines;
+        for (int i = 0; i < added; ++i) {
+            m.AddLine(QString::number(i));
+            if (eventLoopBetween && i % 1000 == 0)
+                QCoreApplication::processEvents();
+        }
+        const QStringList lines = m.Lines();
+        QCOMPARE(lines.size(), TMemo::MaxLines);
+        QCOMPARE(lines.first(), QString::number(added - TMemo::MaxLines));
+        QCOMPARE(lines.last(), QString::number(added - 1));
+        m.AddLine(QStringLiteral("next"));
+        QCOMPARE(m.Lines().size(), TMemo::MaxLines);
+        QCOMPARE(m.Lines().last(), QStringLiteral("next"));
+    }
+
+    // A line longer than MaxLineLength goes on in the next lines, every character kept: laid
+    // out whole, a megabyte without a space froze the window for most of a minute.
+    void memoBreaksLongLines()
+    {
+        TMemo m;
+        QString big;
+        for (int i = 0; big.size() < (1 << 20); ++i)
+            big += QLatin1Char(char('a' + i % 26));
+        m.AddLine(big);
+        m.AddLine(QStringLiteral("short\r\n") + big.left(TMemo::MaxLineLength + 1));
+        const QStringList lines = m.Lines();
+        const int pieces = (1 << 20) / TMemo::MaxLineLength;
+        QCOMPARE(lines.size(), 1 + pieces + 3);
+        for (const QString &line : lines)
+            QVERIFY(line.size() <= TMemo::MaxLineLength);
+        QCOMPARE(lines.mid(1, pieces).join(QString()), big);
+        QCOMPARE(lines.mid(pieces + 1),
+                 (QStringList{QStringLiteral("short"), big.left(TMemo::MaxLineLength),
+                              big.mid(TMemo::MaxLineLength, 1)}));
     }
 };
 

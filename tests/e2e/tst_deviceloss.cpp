@@ -9,44 +9,25 @@
 #include "app/Memo.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
-#include "serial/PortDirectory.h"
 #include "serial/Radiocom.h"
 #include "support/IsolatedSettings.h"
-#include "support/PtyPair.h"
+#include "support/PtyStation.h"
 #include "support/RecordingPrompts.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <memory>
-#include <sys/resource.h>
+
+using namespace PtyStationTools;
+using Station = PtyStation;
 
 namespace {
 
 const QString kCommError = QStringLiteral("Comm. Error!");
-
-// Process CPU time in milliseconds, all threads.
-double cpuMs()
-{
-    rusage ru{};
-    ::getrusage(RUSAGE_SELF, &ru);
-    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000.0 +
-           double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000.0;
-}
-
-// The dump of a module in its power-on configuration.
-QByteArray powerOnDump()
-{
-    QByteArray d("\x41\x01\x02\x03\xFF\xA0", 6);
-    d += QByteArray(5, char(0xE7));
-    d += QByteArray(5, char(0xC2));
-    d += QByteArray("\xC8\x00\xC8\x00", 4);
-    return d;
-}
 
 // When the device goes away.
 enum class Unplug {
@@ -64,78 +45,6 @@ class TestDeviceLoss : public QObject {
 
     IsolatedSettings settings_;
     RecordingPrompts prompts_;
-
-    // The main window on COM1, a pseudo-terminal, with its settings dialog: as the program
-    // has them.
-    struct Station {
-        std::unique_ptr<PtyPair> device = std::make_unique<PtyPair>();
-        std::unique_ptr<TMainForm> main;
-        std::unique_ptr<TOptionsForm> options;
-
-        explicit Station(const IsolatedSettings &settings)
-        {
-            settings.write("[Port]\nCOM=0\nBaud=0\n[Devices]\nCOM1=" + device->path().toUtf8() +
-                           "\n");
-            main = std::make_unique<TMainForm>();
-            options = std::make_unique<TOptionsForm>();
-            MainForm = main.get();
-            OptionsForm = options.get();
-        }
-        ~Station()
-        {
-            OptionsForm = nullptr;
-            MainForm = nullptr;
-        }
-        Station(const Station &) = delete;
-        Station &operator=(const Station &) = delete;
-
-        void unplug()
-        {
-            device->closeMaster();
-            device->dropSlaveKeeper();
-        }
-        QStringList log() const { return main->Memo1->Lines().mid(1); }
-    };
-
-    // The window must stay quiet while the device is gone: a spinning watcher or a busy loop
-    // would burn the whole half second.
-    static void verifyIdleCostsNothing()
-    {
-        const double cpu0 = cpuMs();
-        QElapsedTimer t;
-        t.start();
-        QTest::qWait(500);
-        const double used = cpuMs() - cpu0;
-        QVERIFY2(used < 0.2 * double(t.elapsed()),
-                 qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(used).arg(t.elapsed())));
-    }
-
-    // The device is back under the same COM name: Ok in the settings dialog opens it, and a
-    // Read Config goes through.
-    static void verifyPortComesBack(Station &s)
-    {
-        auto back = std::make_unique<PtyPair>();
-        QVERIFY(back->ok());
-        QMap<QString, QString> devices = PortDirectory::global().explicitEntries();
-        devices.insert(QStringLiteral("COM1"), back->path());
-        PortDirectory::global().setExplicit(devices);
-
-        const qsizetype logged = s.log().size();
-        s.options->FormShow();
-        QCOMPARE(s.options->ComboBox1->ItemIndex(), 0);
-        s.options->Button1Click();
-        QVERIFY2(s.main->SerialConnector->Connected(),
-                 qPrintable(s.main->SerialConnector->LastOpenError()));
-        QCOMPARE(s.main->StatusPanel(0), QStringLiteral("Status: Present"));
-        QCOMPARE(s.log().size(), logged);
-
-        s.main->Button5->click();
-        QCOMPARE(back->read(1), QByteArray("R"));
-        back->write(powerOnDump());
-        QTRY_COMPARE(s.log().mid(logged),
-                     (QStringList{QStringLiteral("Read Config"), QStringLiteral("OK")}));
-        s.device = std::move(back);
-    }
 
 private slots:
     void init() { prompts_.clear(); }

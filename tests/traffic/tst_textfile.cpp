@@ -43,6 +43,14 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(Lines, lines);
         QCOMPARE(TextFile::splitLines(text), lines);
+        // The sender walks the same lines in place.
+        QCOMPARE(TextFile::lineCount(text), lines.size());
+        Lines walked;
+        qsizetype pos = 0;
+        QByteArrayView line;
+        while (TextFile::nextLine(text, pos, line))
+            walked << line.toByteArray();
+        QCOMPARE(walked, lines);
     }
 
     void packets_data()
@@ -66,8 +74,10 @@ private slots:
         const QByteArray fileLine = TextFile::fileLine(line);
         const int n = TextFile::packetCount(fileLine.size(), width);
         Lines got;
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
             got << TextFile::packet(fileLine, width, i);
+            QCOMPARE(TextFile::linePacket(line, width, i), got.last());
+        }
         QCOMPARE(got, packets);
         // Every byte of the line, in order, then only filler.
         QByteArray joined = got.join();
@@ -95,6 +105,8 @@ private slots:
                                  << "No such file or directory";
         QTest::newRow("directory") << "adir"
                                    << "Is a directory";
+        QTest::newRow("pipe") << "apipe"
+                              << "Not a regular file";
     }
     void unreadableFileNamesFileAndCause()
     {
@@ -102,6 +114,9 @@ private slots:
         QFETCH(QString, cause);
         QTemporaryDir dir;
         QDir(dir.path()).mkdir(QStringLiteral("adir"));
+        QCOMPARE(
+            ::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("apipe"))).constData(), 0600),
+            0);
         const QString path = dir.filePath(name);
         try {
             TextFile::readAll(path);

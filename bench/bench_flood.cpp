@@ -1,0 +1,148 @@
+// A flood of received data for a while in each mode (QV_BENCH_FLOOD_SECONDS, 60 unless set):
+// the far end of a pseudo-terminal sends without a pause at 115200 bit/s to a main window on
+// screen, in data mode (payload width 0 in hexadecimal, width 25, and width 0 with a line
+// break every second byte, the most lines a flood can make) and in dump mode (a Read Config
+// pending all along, pressed again whenever it timed out). Reported per mode: the largest gap
+// between the ticks of a 5 ms timer on the main thread, resident memory growth over the whole
+// run and over its second half (a pane that kept everything would grow all along), CPU, and
+// what the window took in against what was sent.
+
+#include "app/Memo.h"
+#include "app/Radio.h"
+#include "app/SpinEdit.h"
+#include "bench/Bench.h"
+#include "serial/Radiocom.h"
+#include "support/Flood.h"
+#include "support/GapMeter.h"
+#include "support/IsolatedSettings.h"
+#include "support/PtyPair.h"
+#include "support/RecordingPrompts.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kBaud = 115200;
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Mode {
+    const char *name;
+    int width;
+    bool hex;
+    bool dump;
+    QByteArray pattern;
+};
+
+void floodOneMode(BenchTable &t, const IsolatedSettings &settings, const Mode &mode, int seconds)
+{
+    const QString s = QStringLiteral("flood");
+    PtyPair device;
+    settings.write("[Port]\nCOM=0\nBaud=4\n[Devices]\nCOM1=" + device.path().toUtf8() + "\n");
+    TMainForm form;
+    MainForm = &form;
+    form.show();
+    // The first show's Read Config, answered with a module's power-on dump.
+    QByteArray dump("\x41\x10\x02\x03\xFF\xA0", 6);
+    dump += QByteArray(10, char(0xE7)) + QByteArray("\xC8\x00\xC8\x00", 4);
+    device.write(dump);
+    runFor(300);
+    form.DataW1->SetValue(mode.width);
+    form.CheckBox2->setChecked(mode.hex);
+    form.RecMemo->Clear();
+    runFor(200);
+
+    QTimer again;
+    again.setInterval(20);
+    QObject::connect(&again, &QTimer::timeout, &form, [&form] {
+        if (!form.ConfigReadActive)
+            form.Button5->click();
+    });
+    std::vector<double> rss;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&rss] { rss.push_back(residentMiB()); });
+    const double rssStart = residentMiB();
+    const double cpuStart = cpuSecondsOfProcess();
+    const uint64_t notesStart = form.SerialConnector->NotificationsDelivered();
+    GapMeter gaps;
+    gaps.start();
+    sample.start(1000);
+    Flood flood(device.master(), kBaud, mode.pattern);
+    if (mode.dump)
+        again.start();
+    runFor(seconds * 1000);
+    again.stop();
+    const qint64 sent = flood.stop();
+    const qint64 lag = flood.lag();
+    gaps.stop();
+    sample.stop();
+    const double cpu = (cpuSecondsOfProcess() - cpuStart) / seconds * 100.0;
+    const double notes =
+        double(form.SerialConnector->NotificationsDelivered() - notesStart) / seconds;
+    const double rssEnd = residentMiB();
+    rss.push_back(rssEnd);
+    const double peak = *std::max_element(rss.begin(), rss.end());
+    const double half = rss.at(rss.size() / 2);
+    const double secondHalf =
+        *std::max_element(rss.begin() + qsizetype(rss.size() / 2), rss.end()) - half;
+    runFor(500);
+    const qsizetype paneLines = form.RecMemo->Lines().size();
+
+    t.row(s, QStringLiteral("%1, %2 s at 115200").arg(QLatin1String(mode.name)).arg(seconds),
+          QStringLiteral("%1 B").arg(sent));
+    t.row(s, QStringLiteral("  largest gap between the main thread's 5 ms ticks"),
+          QString::number(gaps.largestMs(), 'f', 1) + QStringLiteral(" ms"),
+          QStringLiteral("< 100 ms"), gaps.largestMs() < 100);
+    t.row(s, QStringLiteral("  resident memory growth, peak over start"),
+          QString::number(peak - rssStart, 'f', 1) + QStringLiteral(" MiB"),
+          QStringLiteral("< 64 MiB"), peak - rssStart < 64);
+    t.row(s, QStringLiteral("  resident memory growth in the second half"),
+          QString::number(secondHalf, 'f', 1) + QStringLiteral(" MiB"), QStringLiteral("< 4 MiB"),
+          secondHalf < 4);
+    t.row(s, QStringLiteral("  notifications a second; CPU, share of one core"),
+          QStringLiteral("%1; %2 %").arg(notes, 0, 'f', 0).arg(cpu, 0, 'f', 1));
+    t.row(s, QStringLiteral("  bytes due but not yet taken by the port at the end"),
+          QString::number(lag), QStringLiteral("< 4096"), lag < 4096);
+    t.row(s, QStringLiteral("  lines in the Received pane"), QString::number(paneLines),
+          QStringLiteral("<= %1").arg(TMemo::MaxLines), paneLines <= TMemo::MaxLines);
+    MainForm = nullptr;
+}
+
+} // namespace
+
+void benchFlood(BenchTable &t)
+{
+    bool ok = false;
+    int seconds = qEnvironmentVariableIntValue("QV_BENCH_FLOOD_SECONDS", &ok);
+    if (!ok || seconds <= 0)
+        seconds = 60;
+    IsolatedSettings settings;
+    RecordingPrompts prompts; // an unexpected error box must not wait for a click
+    const QByteArray text("0123456789abcdefghijklmnopqrstuvwxyz"); // no 0x41: no dump decoded
+    const Mode modes[] = {
+        {"data, W 0, hex", 0, true, false, text},
+        {"data, W 25, text", 25, false, false, text},
+        {"data, W 0, a line break every second byte", 0, false, false,
+         "0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n"},
+        {"dump, Read Config pending", 0, false, true, text},
+    };
+    for (const Mode &m : modes)
+        floodOneMode(t, settings, m, seconds);
+    if (!prompts.messages.isEmpty())
+        t.row(QStringLiteral("flood"), QStringLiteral("error boxes during the runs"),
+              prompts.texts().join(QStringLiteral("; ")), QStringLiteral("none"), 0);
+}
