@@ -19,6 +19,8 @@ void SimCable::openPort(SimNs now, bool rts, bool dtr)
 {
     portOpen_ = true;
     input_.clear();
+    unannounced_ = 0;
+    quietAnnounce_ = kSimNever;
     rxArrived = txDone = wakeRequested = false;
     setRts(now, rts);
     dtr_ = dtr;
@@ -30,6 +32,8 @@ void SimCable::closePort(SimNs now)
 {
     down_.dropWaiting(now);
     input_.clear();
+    unannounced_ = 0;
+    quietAnnounce_ = kSimNever;
     // Closing a tty drops its modem lines.
     setRts(now, false);
     dtr_ = false;
@@ -102,6 +106,8 @@ void SimCable::purge(SimNs now)
 {
     down_.dropWaiting(now);
     input_.clear();
+    unannounced_ = 0;
+    quietAnnounce_ = kSimNever;
 }
 
 void SimCable::moduleSend(const uint8_t *data, int length, SimNs notBefore)
@@ -113,8 +119,8 @@ void SimCable::moduleSend(const uint8_t *data, int length, SimNs notBefore)
 
 SimNs SimCable::nextDue() const
 {
-    return std::min(
-        {down_.nextSentDue(), nextRtsChange(), down_.nextReceiveDue(), up_.nextReceiveDue()});
+    return std::min({down_.nextSentDue(), nextRtsChange(), down_.nextReceiveDue(),
+                     up_.nextReceiveDue(), quietAnnounce_});
 }
 
 void SimCable::step(SimNs now, Sink &sink)
@@ -125,10 +131,12 @@ void SimCable::step(SimNs now, Sink &sink)
     const SimNs edge = nextRtsChange();
     const SimNs toModule = down_.nextReceiveDue();
     const SimNs toPort = up_.nextReceiveDue();
-    const SimNs first = std::min({sent, edge, toModule, toPort});
+    const SimNs first = std::min({sent, edge, toModule, toPort, quietAnnounce_});
     if (first > now)
         return;
-    if (sent == first) {
+    if (quietAnnounce_ == first && toPort > first) {
+        announceArrival();
+    } else if (sent == first) {
         UartWire::Frame f;
         if (down_.takeSent(now, f))
             record({f.end(), SimTraceEntry::Direction::ToModule, f.byte, rtsAt(f.end())});
@@ -148,10 +156,21 @@ void SimCable::step(SimNs now, Sink &sink)
             if (input_.size() < size_t(kInputBuffer))
                 input_.push_back(r.byte);
             record({r.at, SimTraceEntry::Direction::FromModule, r.byte, rtsAt(r.at)});
-            rxArrived = true;
-            portCv_.notify_all();
+            if (++unannounced_ >= kRxTrigger)
+                announceArrival();
+            else
+                quietAnnounce_ =
+                    r.at + SimNs(kRxQuietBits * UartWire::bitNsOf(portBaud_) + 0.5);
         }
     }
+}
+
+void SimCable::announceArrival()
+{
+    unannounced_ = 0;
+    quietAnnounce_ = kSimNever;
+    rxArrived = true;
+    portCv_.notify_all();
 }
 
 void SimCable::record(const SimTraceEntry &e)

@@ -65,8 +65,14 @@ public:
     void purge(SimNs now);
     std::deque<uint8_t> &input() { return input_; }
 
-    // Line events for the port's watcher, reported on arrival. All waits on the port (read,
-    // write room, line events) use this condition with the simulation's lock.
+    // Line events for the port's watcher. All waits on the port (read, write room, line
+    // events) use this condition with the simulation's lock. Arrivals are announced as a
+    // port's UART announces them: when its receive FIFO holds kRxTrigger bytes, or when
+    // kRxQuietBits bit times pass without a new byte (a 16550's trigger level and character
+    // time-out, as Linux sets them). Announcing every byte would cost three thread wake-ups
+    // per byte, which no real port asks of the program.
+    static constexpr int kRxTrigger = 8;
+    static constexpr int kRxQuietBits = 40;
     std::condition_variable &portCondition() { return portCv_; }
     bool rxArrived = false;
     bool txDone = false;
@@ -89,6 +95,7 @@ private:
     bool rtsAt(SimNs t) const;
     SimNs nextRtsChange() const;
     void record(const SimTraceEntry &e);
+    void announceArrival();
 
     UartWire down_; // port to module
     UartWire up_;   // module to port
@@ -106,6 +113,8 @@ private:
     size_t rtsProcessed_ = 0;
     bool rtsBase_ = false; // level before the first kept change
     std::deque<uint8_t> input_;
+    int unannounced_ = 0;             // bytes taken in since the last announced arrival
+    SimNs quietAnnounce_ = kSimNever; // when the character time-out announces them
     std::deque<SimTraceEntry> trace_;
     std::condition_variable portCv_;
 };

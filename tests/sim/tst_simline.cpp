@@ -150,6 +150,30 @@ private slots:
         QCOMPARE(result.load(), int(SerialLine::Wait::Woken));
     }
 
+    void arrivalsAnnouncedAsAUartDoes()
+    {
+        SimTestPort port(QStringLiteral("fifo"));
+        SerialLine &line = port.line();
+        port.command('R');
+        QCOMPARE(line.waitEvent(), SerialLine::Wait::Event); // the letter's write
+        // The dump's 20 bytes: announced at 8 and at 16 bytes, the last four once four
+        // character times have passed without another byte.
+        QList<int> counts;
+        SimNs lastAnnounced = 0;
+        while (counts.isEmpty() || counts.last() < 20) {
+            QCOMPARE(line.waitEvent(), SerialLine::Wait::Event);
+            lastAnnounced = simNow();
+            counts << line.queuedInput();
+            QVERIFY(counts.size() <= 3);
+        }
+        QCOMPARE(counts.size(), 3);
+        QVERIFY2(counts[0] >= 8 && counts[0] < 16, qPrintable(QString::number(counts[0])));
+        QVERIFY2(counts[1] >= 16 && counts[1] < 20, qPrintable(QString::number(counts[1])));
+        const auto trace = port.module()->trace();
+        QCOMPARE(trace.back().direction, SimTraceEntry::Direction::FromModule);
+        QVERIFY(lastAnnounced - trace.back().time >= usToNs(port.lineUs(4)) - kSimMicro);
+    }
+
     void traceOrderAndRtsLevels()
     {
         SimTestPort port(QStringLiteral("trace"));
