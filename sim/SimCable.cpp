@@ -1,6 +1,7 @@
 #include "sim/SimCable.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -160,7 +161,7 @@ void SimCable::step(SimNs now, Sink &sink)
                 announceArrival();
             else
                 quietAnnounce_ =
-                    r.at + SimNs(kRxQuietBits * UartWire::bitNsOf(portBaud_) + 0.5);
+                    r.at + SimNs(std::llround(kRxQuietBits * UartWire::bitNsOf(portBaud_)));
         }
     }
 }
