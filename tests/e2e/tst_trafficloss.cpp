@@ -12,6 +12,7 @@
 #include "support/IsolatedSettings.h"
 #include "support/PtyStation.h"
 #include "support/RecordingPrompts.h"
+#include "support/Whenever.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -31,20 +32,6 @@ using namespace PtyStationTools;
 namespace {
 
 const QString kCommError = QStringLiteral("Comm. Error!");
-
-// Runs step every millisecond until it returns true.
-void whenever(QObject *context, const std::function<bool()> &step)
-{
-    auto *t = new QTimer(context);
-    t->setInterval(1);
-    QObject::connect(t, &QTimer::timeout, [t, step] {
-        if (step()) {
-            t->stop();
-            t->deleteLater();
-        }
-    });
-    t->start();
-}
 
 // Everything the far end has been sent so far.
 QByteArray drain(PtyPair &device)

@@ -10,6 +10,7 @@
 #include "sim/SimulatedModules.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
+#include "support/Whenever.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -27,19 +28,6 @@
 namespace {
 
 constexpr int kWidth = 25;
-
-void whenever(QObject *context, const std::function<bool()> &step)
-{
-    auto *t = new QTimer(context);
-    t->setInterval(1);
-    QObject::connect(t, &QTimer::timeout, [t, step] {
-        if (step()) {
-            t->stop();
-            t->deleteLater();
-        }
-    });
-    t->start();
-}
 
 QStringList echoed(const Station &s)
 {

@@ -10,6 +10,7 @@
 #include "sim/SimulatedModules.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
+#include "support/Whenever.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -23,21 +24,6 @@
 namespace {
 
 const QByteArray kAlphabet("abcdefghijklmnopqrstuvwzxyz1234567890ABCDEFGHIJKLMNOPQRSTUVWXYZ");
-
-// Runs step every 5 ms on the event loop until it returns true: the way a test acts while a
-// handler of the window (a continuous send) holds the stack. The timer goes with context.
-void whenever(QObject *context, const std::function<bool()> &step)
-{
-    auto *t = new QTimer(context);
-    t->setInterval(5);
-    QObject::connect(t, &QTimer::timeout, [t, step] {
-        if (step()) {
-            t->stop();
-            t->deleteLater();
-        }
-    });
-    t->start();
-}
 
 int sentLines(const Station &s)
 {

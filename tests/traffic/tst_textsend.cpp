@@ -11,6 +11,7 @@
 #include "sim/SimulatedModules.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
+#include "support/Whenever.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -44,19 +45,6 @@ public:
     int shows = 0;
     std::function<void()> onShow;
 };
-
-void whenever(QObject *context, const std::function<bool()> &step)
-{
-    auto *t = new QTimer(context);
-    t->setInterval(1);
-    QObject::connect(t, &QTimer::timeout, [t, step] {
-        if (step()) {
-            t->stop();
-            t->deleteLater();
-        }
-    });
-    t->start();
-}
 
 QStringList echoed(const Station &s)
 {
