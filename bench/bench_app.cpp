@@ -110,8 +110,13 @@ void benchPanes(BenchTable &t)
     t.row(s, QStringLiteral("text pane: 100,000 lines appended"),
           QString::number(total, 'f', 0) + QStringLiteral(" ms"), QStringLiteral("< 2000 ms"),
           total < 2000);
-    const double growth = sliceMs.back() / sliceMs.front();
-    t.row(s, QStringLiteral("text pane: last 10,000 lines against the first 10,000"),
+    // A pane keeps its last 10,000 lines: from the second slice on, every line added lets
+    // the oldest go. Slices past the bound are compared with each other; the first only
+    // fills the pane.
+    const double growth = sliceMs.back() / sliceMs.at(1);
+    t.row(s, QStringLiteral("text pane full: last 10,000 lines against the second"),
           QString::number(growth, 'f', 2) + QStringLiteral(" x"), QStringLiteral("< 2 x"),
           growth < 2);
+    t.row(s, QStringLiteral("text pane: first 10,000 lines against the last"),
+          QString::number(sliceMs.front() / sliceMs.back(), 'f', 2) + QStringLiteral(" x"));
 }
