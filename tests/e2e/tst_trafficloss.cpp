@@ -12,6 +12,7 @@
 #include "support/IsolatedSettings.h"
 #include "support/PtyStation.h"
 #include "support/RecordingPrompts.h"
+#include "support/TextFiles.h"
 #include "support/Whenever.h"
 
 #include <QElapsedTimer>
@@ -88,18 +89,8 @@ class TestTrafficLoss : public QObject {
 
     IsolatedSettings settings_;
     RecordingPrompts prompts_;
-    QTemporaryDir files_;
+    TextFiles files_;
     std::unique_ptr<TWritingForm> writing_;
-
-    QString write(const QByteArray &content)
-    {
-        static int n = 0;
-        const QString path = files_.filePath(QStringLiteral("f%1.txt").arg(++n));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
 
 private slots:
     void initTestCase()
@@ -224,7 +215,7 @@ private slots:
         }
         bool visibleAtMessage = true;
         prompts_.onCritical = [&] { visibleAtMessage = writing_->isVisible(); };
-        f.SendTextFile(write(file));
+        f.SendTextFile(files_.write(file));
         if (farEnd)
             heard = farEnd->heard();
 
@@ -246,7 +237,7 @@ private slots:
         verifyPortComesBack(s);
         prompts_.onCritical = nullptr;
         f.DataW1->SetValue(8);
-        f.SendTextFile(write("back\n"));
+        f.SendTextFile(files_.write("back\n"));
         QCOMPARE(s.device->read(8), QByteArray("back\r\n  "));
     }
 

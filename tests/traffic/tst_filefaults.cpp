@@ -10,6 +10,7 @@
 #include "sim/SimulatedModules.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
+#include "support/TextFiles.h"
 #include "support/Whenever.h"
 
 #include <QCheckBox>
@@ -72,18 +73,8 @@ class TestFileFaults : public QObject {
 
     IsolatedSettings settings_;
     RecordingPrompts prompts_;
-    QTemporaryDir files_;
+    TextFiles files_;
     std::unique_ptr<TWritingForm> writing_;
-
-    QString write(const QByteArray &content)
-    {
-        static int n = 0;
-        const QString path = files_.filePath(QStringLiteral("f%1.txt").arg(++n));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
 
     // B shows the packets in hexadecimal: every byte can be compared, line breaks included.
     // Its receive handling reads what is queued once a packet's worth is: the bytes of a
@@ -146,7 +137,7 @@ private slots:
         QFETCH(Lines, lines);
         TwoStations link(settings_, QStringLiteral("W"), kWidth);
         link.b->CheckBox2->setChecked(true);
-        link.a->SendTextFile(write(file));
+        link.a->SendTextFile(files_.write(file));
 
         QVERIFY(prompts_.messages.isEmpty());
         QCOMPARE(writing_->ProgressBar1->maximum(), int(lines.size()));
@@ -183,7 +174,7 @@ private slots:
     {
         QFETCH(QByteArray, line);
         QFETCH(qsizetype, lines);
-        const QString path = write(line.repeated(lines));
+        const QString path = files_.write(line.repeated(lines));
         const double fileBytes = double(QFileInfo(path).size());
         TwoStations link(settings_, QStringLiteral("H"), kWidth);
         link.b->CheckBox2->setChecked(true);

@@ -11,6 +11,7 @@
 #include "sim/SimulatedModules.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
+#include "support/TextFiles.h"
 #include "support/Whenever.h"
 
 #include <QDir>
@@ -212,7 +213,7 @@ private slots:
         ShowCounter shown(writing_.get());
         int rangeWhenShown = -1;
         shown.onShow = [&] { rangeWhenShown = writing_->ProgressBar1->maximum(); };
-        f.SendTextFile(write(file));
+        f.SendTextFile(files_.write(file));
 
         QCOMPARE(echoed(link.a), lines);
         QVERIFY(prompts_.messages.isEmpty());
@@ -253,7 +254,7 @@ private slots:
         QList<int> positions;
         connect(writing_->ProgressBar1, &QProgressBar::valueChanged, link.a.form.get(),
                 [&](int v) { positions << v; });
-        link.a->SendTextFile(write("1\n2\n3\n4\n"));
+        link.a->SendTextFile(files_.write("1\n2\n3\n4\n"));
         QCOMPARE(positions, (QList<int>{0, 1, 2, 3, 4}));
         QCOMPARE(writing_->ProgressBar1->maximum(), 4);
         QVERIFY(!writing_->isVisible());
@@ -275,7 +276,7 @@ private slots:
             writing_->Button1->click();
             return true;
         });
-        link.a->SendTextFile(write(file));
+        link.a->SendTextFile(files_.write(file));
         QVERIFY(echoedAtAbort >= 3);
         QCOMPARE(echoed(link.a).size(), echoedAtAbort);
         QVERIFY(!writing_->isVisible());
@@ -287,7 +288,7 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(link.a.dataSent().size(), qsizetype(echoedAtAbort) * 24);
         // The next transfer starts unaborted.
-        link.a->SendTextFile(write("again\n"));
+        link.a->SendTextFile(files_.write("again\n"));
         QCOMPARE(echoed(link.a).last(), QStringLiteral("again"));
     }
 
@@ -331,7 +332,7 @@ private slots:
                 writing_->reject(); // the close box or Escape
             return true;
         });
-        link.a->SendTextFile(write(file));
+        link.a->SendTextFile(files_.write(file));
         QVERIFY(echoedAtStop >= 3);
         QCOMPARE(echoed(link.a).size(), echoedAtStop);
         QVERIFY(!writing_->isVisible());
@@ -350,7 +351,7 @@ private slots:
     void sendFileDuringATransferDoesNothing()
     {
         TwoStations link(settings_, QStringLiteral("D"), 8);
-        const QString second = write("second file\n", QStringLiteral("second.txt"));
+        const QString second = files_.write("second file\n", QStringLiteral("second.txt"));
         prompts_.fileAnswers << second;
         bool pressed = false;
         whenever(link.a.form.get(), [&] {
@@ -360,7 +361,7 @@ private slots:
             pressed = true;
             return true;
         });
-        link.a->SendTextFile(write("one\ntwo\nthree\nfour\n"));
+        link.a->SendTextFile(files_.write("one\ntwo\nthree\nfour\n"));
         QVERIFY(pressed);
         QVERIFY(prompts_.dialogTitles.isEmpty());
         QCOMPARE(prompts_.fileAnswers.size(), 1); // the dialog never opened
@@ -389,7 +390,7 @@ private slots:
             QTest::keyClick(f.SendEdit, Qt::Key_Return);
             return ++typed == 3;
         });
-        f.SendTextFile(write(file));
+        f.SendTextFile(files_.write(file));
         QCOMPARE(echoed(link.a).size(), 12 + 3);
         QTRY_COMPARE(link.a.dataSent().size(), 12 * 24 + 3 * 2);
         // Each line is three packets of eight; take the typed lines out and every line is
@@ -437,7 +438,7 @@ private slots:
         });
         bool visibleAtMessage = true;
         prompts_.onCritical = [&] { visibleAtMessage = writing_->isVisible(); };
-        f.SendTextFile(write(file));
+        f.SendTextFile(files_.write(file));
         QCOMPARE(prompts_.messages.size(), 1);
         QCOMPARE(prompts_.messages.at(0).caption, QStringLiteral("Error!"));
         QCOMPARE(prompts_.messages.at(0).text,
@@ -456,7 +457,7 @@ private slots:
         TwoStations link(settings_, QStringLiteral("Z"), 8);
         ShowCounter shown(writing_.get());
         link.a->RecMemo->AddLine(QStringLiteral("kept"));
-        link.a->SendTextFile(write(QByteArray()));
+        link.a->SendTextFile(files_.write(QByteArray()));
         QCOMPARE(prompts_.messages.size(), 1);
         QCOMPARE(prompts_.messages.at(0).caption, QStringLiteral("Error!"));
         QCOMPARE(prompts_.messages.at(0).text, QStringLiteral("Null length File!"));
@@ -465,7 +466,7 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(link.a.bytesToModule(), size_t(0));
         // A file whose first byte is zero has no lines either.
-        link.a->SendTextFile(write(QByteArray("\0abc\n", 5)));
+        link.a->SendTextFile(files_.write(QByteArray("\0abc\n", 5)));
         QCOMPARE(prompts_.texts(), (QStringList{"Null length File!", "Null length File!"}));
     }
 
@@ -475,7 +476,7 @@ private slots:
         ShowCounter shown(writing_.get());
         // Not even read: a missing file is no error.
         link.a->SendTextFile(files_.filePath(QStringLiteral("missing.txt")));
-        link.a->SendTextFile(write("abc\n"));
+        link.a->SendTextFile(files_.write("abc\n"));
         QVERIFY(prompts_.messages.isEmpty());
         QCOMPARE(shown.shows, 0);
         QCOMPARE(echoed(link.a), QStringList());
@@ -501,7 +502,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, cause);
         QDir(files_.path()).mkpath(QStringLiteral("folder.txt"));
-        const QString locked = write("secret\n", QStringLiteral("locked.txt"));
+        const QString locked = files_.write("secret\n", QStringLiteral("locked.txt"));
         QFile::setPermissions(locked, QFileDevice::WriteOwner);
         TwoStations link(settings_, QStringLiteral("U"), 8);
         ShowCounter shown(writing_.get());
@@ -529,7 +530,7 @@ private slots:
         QCOMPARE(echoed(link.a), QStringList());
         QVERIFY(prompts_.messages.isEmpty());
 
-        prompts_.fileAnswers << write("chosen\n");
+        prompts_.fileAnswers << files_.write("chosen\n");
         link.a->Button11->click();
         QCOMPARE(echoed(link.a), QStringList{"chosen"});
         QTRY_COMPARE(link.a.dataSent(), QByteArray("chosen\r\n"));
@@ -560,21 +561,9 @@ private slots:
     }
 
 private:
-    QString write(const QByteArray &content, const QString &name = QString())
-    {
-        const QString path =
-            files_.filePath(name.isEmpty() ? QStringLiteral("f%1.txt").arg(++files) : name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            f.write(content) != content.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
-
     IsolatedSettings settings_;
     RecordingPrompts prompts_;
-    QTemporaryDir files_;
-    int files = 0;
+    TextFiles files_;
     std::unique_ptr<TWritingForm> writing_;
 };
 
