@@ -142,6 +142,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
 
 TMainForm::~TMainForm()
 {
+    // The port closes while the log pane still exists: what the close has to say reaches it
+    // (and the terminal).
+    SerialConnector->SetComStatus(false);
+    SerialConnector->SetOnNotice({});
     delete OpenDialog1;
 }
 
@@ -425,6 +429,12 @@ void TMainForm::BuildControls()
     SerialConnector->SetRtsFlowControl(RTSOff);
     SerialConnector->SetReadTimeout(1);
     SerialConnector->SetWriteTimeout(10);
+    // Bytes that had to be dropped because they never left (a transmitter held by flow
+    // control) are said where the operator looks, and on the terminal for a close at exit.
+    SerialConnector->SetOnNotice([this](const QString &text) {
+        qCWarning(lcApp).noquote() << text;
+        Memo1->AddLine(text);
+    });
     OpenDialog1 = new TOpenDialog(this);
 
     // Fixed size: the client area plus the menu bar, which Qt keeps inside the window.

@@ -180,6 +180,13 @@ QString PortDirectory::describe(const QString &comName) const
     return {};
 }
 
+QString PortDirectory::portLabel(const QString &comName, const Target &target)
+{
+    return target.device.isEmpty() || target.device == comName
+               ? comName
+               : QStringLiteral("%1 (%2)").arg(comName, shown(target.device));
+}
+
 QString PortDirectory::failureText(const QString &comName, const Target &target, LineError error,
                                    const std::string &detail)
 {
@@ -189,9 +196,7 @@ QString PortDirectory::failureText(const QString &comName, const Target &target,
                 .arg(comName, shown(target.description));
         return QStringLiteral("%1: no serial device for this port").arg(comName);
     }
-    const QString where = target.device == comName
-                              ? comName
-                              : QStringLiteral("%1 (%2)").arg(comName, shown(target.device));
+    const QString where = portLabel(comName, target);
     const QString why = QString::fromLocal8Bit(detail.c_str());
     switch (error) {
     case LineError::NoDevice:

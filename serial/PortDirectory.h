@@ -63,6 +63,9 @@ public:
     // One line for the operator: "/dev/ttyUSB0 (FT232R USB UART)", "simulated module", or
     // "no device".
     QString describe(const QString &comName) const;
+    // The port as the log names it: "COM1 (/dev/ttyUSB0)", or "COM1" when the name is the
+    // device itself.
+    static QString portLabel(const QString &comName, const Target &target);
     // Why an open of comName failed, as one line for the log.
     static QString failureText(const QString &comName, const Target &target, LineError error,
                                const std::string &detail);

@@ -1,5 +1,6 @@
 #include "serial/PosixLine.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -149,6 +151,7 @@ bool PosixLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
     locked_ = true;
     txEmpty_ = false;
     lost_ = false;
+    lineFreeAt_ = Clock::time_point{};
     return true;
 }
 
@@ -185,6 +188,7 @@ bool PosixLine::configure(const LineSettings &s)
         setError(LineError::SettingsRefused, errnoText(errno));
         return false;
     }
+    byteTime_ = std::chrono::nanoseconds(10LL * 1000000000LL / s.baud);
     return true;
 }
 
@@ -196,9 +200,10 @@ void PosixLine::close()
 void PosixLine::closeDevice()
 {
     if (fd_ >= 0) {
-        // Purge first: a close with output pending could otherwise wait for the driver to
-        // drain it (up to its closing_wait), and the program would freeze.
-        ::tcflush(fd_, TCIOFLUSH);
+        // Whoever closes has let the output drain within its bound; what is still queued goes
+        // now, or the close would wait for the driver (up to its closing_wait, 30 s) and the
+        // program would freeze.
+        purge();
         if (haveSaved_)
             ::tcsetattr(fd_, TCSANOW, &saved_);
         ::ioctl(fd_, TIOCNXCL);
@@ -228,6 +233,7 @@ int PosixLine::write(const uint8_t *data, int length, int timeoutMs)
         ssize_t n = ::write(fd_, data + done, size_t(length - done));
         if (n > 0) {
             done += int(n);
+            lineFreeAt_ = std::max(lineFreeAt_, Clock::now()) + byteTime_ * n;
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -250,9 +256,84 @@ int PosixLine::write(const uint8_t *data, int length, int timeoutMs)
         if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLOUT))
             break;
     }
-    if (done > 0)
+    // Done when the bytes have left, within the same budget. What a held transmitter keeps
+    // past it is not counted; it stays queued until the port drains or discards it. The
+    // count is taken after the time check, so that a thread the scheduler kept away past
+    // the budget still counts what left meanwhile.
+    int unsent = 0;
+    for (;;) {
+        const bool late = limited && Clock::now() >= deadline;
+        unsent = unsentOutput();
+        if (unsent == 0 || late)
+            break;
+        sleepWhileSending(limited, deadline);
+    }
+    const int left = std::max(0, done - unsent);
+    if (left > 0)
         signalEvent();
-    return done;
+    return left;
+}
+
+int PosixLine::driverQueued() const
+{
+    int queued = 0;
+    if (fd_ < 0 || ::ioctl(fd_, TIOCOUTQ, &queued) != 0)
+        return 0;
+    return std::max(queued, 0);
+}
+
+int PosixLine::unsentOutput()
+{
+    if (fd_ < 0)
+        return 0;
+    const auto inFlight = lineFreeAt_ - Clock::now();
+    const long long onTheLine =
+        inFlight.count() > 0 ? (inFlight + byteTime_ - std::chrono::nanoseconds(1)) / byteTime_ : 0;
+    return std::max(driverQueued(), int(std::min<long long>(onTheLine, 1 << 30)));
+}
+
+void PosixLine::sleepWhileSending(bool limited, Clock::time_point deadline) const
+{
+    // Until the line time of what was written has passed, or, when the driver still holds
+    // bytes after it (a transmitter held by flow control), for their line time. Never less
+    // than a tenth of a millisecond, so that the check that follows is no spin.
+    const auto now = Clock::now();
+    auto until = std::max(
+        {lineFreeAt_, now + byteTime_ * driverQueued(), now + std::chrono::microseconds(100)});
+    if (limited)
+        until = std::min(until, deadline);
+    const auto wait = until - now;
+    if (wait.count() <= 0)
+        return;
+    timespec ts{};
+    ts.tv_sec = time_t(std::chrono::duration_cast<std::chrono::seconds>(wait).count());
+    ts.tv_nsec = long((wait - std::chrono::seconds(ts.tv_sec)).count());
+    ::nanosleep(&ts, nullptr);
+}
+
+int PosixLine::drainOutput(int timeoutMs)
+{
+    if (fd_ < 0)
+        return 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        const bool late = Clock::now() >= deadline;
+        if (unsentOutput() == 0 || late)
+            break;
+        sleepWhileSending(true, deadline);
+    }
+    const int dropped = driverQueued();
+    discardUnsent();
+    return dropped;
+}
+
+void PosixLine::discardUnsent()
+{
+    // Only the driver's queue can be recalled. A pseudo-terminal reports none: its far end
+    // holds bytes that have left, and flushing it would throw them away unread.
+    if (driverQueued() > 0)
+        ::tcflush(fd_, TCOFLUSH);
+    lineFreeAt_ = std::min(lineFreeAt_, Clock::now());
 }
 
 int PosixLine::read(uint8_t *data, int length, int timeoutMs)
@@ -308,8 +389,10 @@ int PosixLine::queuedInput()
 
 void PosixLine::purge()
 {
-    if (fd_ >= 0)
-        ::tcflush(fd_, TCIOFLUSH);
+    if (fd_ < 0)
+        return;
+    ::tcflush(fd_, TCIFLUSH);
+    discardUnsent();
 }
 
 bool PosixLine::modemInputs(unsigned &bits)

@@ -1,12 +1,13 @@
 #pragma once
 
 // A real tty through termios: exclusive open (TIOCEXCL and flock, since root ignores
-// TIOCEXCL), raw 8N1, poll-bounded reads and writes, and an epoll wait for the watcher that
-// reports arrivals, not levels.
+// TIOCEXCL), raw 8N1, poll-bounded reads, writes that end when their bytes have left the
+// port, and an epoll wait for the watcher that reports arrivals, not levels.
 
 #include "serial/SerialLine.h"
 
 #include <atomic>
+#include <chrono>
 #include <termios.h>
 
 class PosixLine : public SerialLine {
@@ -20,6 +21,8 @@ public:
     bool isOpen() const override { return fd_ >= 0; }
 
     int write(const uint8_t *data, int length, int timeoutMs) override;
+    int unsentOutput() override;
+    int drainOutput(int timeoutMs) override;
     int read(uint8_t *data, int length, int timeoutMs) override;
     int queuedInput() override;
     void purge() override;
@@ -35,7 +38,15 @@ public:
     static speed_t speedConstant(int baud);
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     void closeDevice();
+    // The driver's output queue (TIOCOUTQ): 0 on a pseudo-terminal, whose far end takes
+    // every byte at once.
+    int driverQueued() const;
+    // Sleeps while output leaves, not past the deadline.
+    void sleepWhileSending(bool limited, Clock::time_point deadline) const;
+    void discardUnsent();
     bool setModemBit(int bit, bool raised);
     void signalEvent();
 
@@ -44,6 +55,11 @@ private:
     int eventFd_ = -1;    // wake-ups and transmit-empty events
     bool locked_ = false; // flock held
     bool haveSaved_ = false;
+    // One byte's line time at the port's speed (start, eight data bits, stop), and when the
+    // bytes written so far can all have left: neither the driver's queue count nor an
+    // adapter's own buffer can make a byte leave faster than the line carries it.
+    std::chrono::nanoseconds byteTime_{std::chrono::nanoseconds(1041667)};
+    Clock::time_point lineFreeAt_{};
     struct termios saved_ {}; // the device's settings as found, put back at close
     std::atomic<bool> txEmpty_{false};
     std::atomic<bool> lost_{false}; // hang-up seen: the device is gone for this opening

@@ -5,6 +5,7 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <sys/eventfd.h>
@@ -300,6 +301,8 @@ void TRadioCom::OpenPort()
     }
     connected_ = true;
     lastOpenError_.clear();
+    openReadTimeout_ = readTimeout_;
+    openWriteTimeout_ = writeTimeout_;
     if (!wakeNotifier_ && wakeFd_ >= 0) {
         wakeNotifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read);
         connect(wakeNotifier_, &QSocketNotifier::activated, this, [this] { runNotification(); });
@@ -315,15 +318,45 @@ void TRadioCom::ClosePort()
 {
     if (!connected_)
         return;
-    LockHolder hold(*this);
-    // The watcher ends before the handle closes, and a notification it queued is dropped,
-    // also if the port is opened again before the main thread gets to it.
-    if (reader_) {
-        reader_->Stop();
-        reader_.reset();
+    QString notice;
+    {
+        LockHolder hold(*this);
+        // Bytes already reported as sent are on their way; a close must not throw them away.
+        // Normally nothing is left (a write ends when its bytes have left); a transmitter held
+        // by flow control gets the time its queue needs at the line's speed, and what it
+        // still holds after that is dropped and said.
+        const int unsent = line_->unsentOutput();
+        if (unsent > 0)
+            notice = drainOutput(lineTimeMs(unsent) * 5 / 4 + 100, "at close");
+        // The watcher ends before the handle closes, and a notification it queued is
+        // dropped, also if the port is opened again before the main thread gets to it.
+        if (reader_) {
+            reader_->Stop();
+            reader_.reset();
+        }
+        connected_ = false;
+        DestroyHandle();
     }
-    connected_ = false;
-    DestroyHandle();
+    if (!notice.isEmpty() && onNotice_)
+        onNotice_(notice);
+}
+
+int TRadioCom::lineTimeMs(int bytes) const
+{
+    const long long baud = std::max(baudFromModeText(), 1);
+    return int(std::min<long long>((10LL * bytes * 1000 + baud - 1) / baud, INT_MAX));
+}
+
+QString TRadioCom::drainOutput(int timeoutMs, const char *when)
+{
+    const int dropped = line_->drainOutput(timeoutMs);
+    if (dropped <= 0)
+        return {};
+    const QString name = QString::fromLatin1(deviceName_);
+    return QStringLiteral("%1: %2 unsent byte(s) dropped %3")
+        .arg(PortDirectory::portLabel(name, PortDirectory::global().resolve(name)))
+        .arg(dropped)
+        .arg(QLatin1String(when));
 }
 
 void TRadioCom::runNotification()
@@ -379,7 +412,15 @@ int TRadioCom::EscapeComm(int function)
 {
     if (!connected_ || rts_ == RTSHandshake || dtr_ == DTRHandshake)
         return -1;
+    QString notice;
     LockHolder hold(*this);
+    // The module reads RTS as each byte arrives: a line that moved over a byte in flight
+    // would turn data into command letters or a command into radio data. Unsent bytes get
+    // the budget a write of them has; what a held transmitter keeps past it never goes out.
+    if (const int unsent = line_->unsentOutput(); unsent > 0)
+        notice = drainOutput(openWriteTimeout_ > 0 ? unsent * openWriteTimeout_
+                                                   : lineTimeMs(unsent) * 5 / 4 + 100,
+                             "before RTS or DTR changed");
     bool ok = false;
     switch (function) {
     case SETRTS:
@@ -397,6 +438,8 @@ int TRadioCom::EscapeComm(int function)
     default:
         break;
     }
+    if (!notice.isEmpty() && onNotice_)
+        onNotice_(notice);
     return ok ? 0 : -1;
 }
 
@@ -408,7 +451,7 @@ int TRadioCom::SendPlainBuffer(const unsigned char *data, int length)
     if (length <= 0)
         return 0;
     // A write of n bytes may take n x WriteTimeout ms; 0 puts no limit on it.
-    long long budget = (long long)length * writeTimeout_;
+    long long budget = (long long)length * openWriteTimeout_;
     if (budget > INT_MAX)
         budget = INT_MAX;
     const int written = line_->write(data, length, int(budget));
@@ -472,6 +515,6 @@ int TRadioCom::ReceiveBuffer(unsigned char *data, int length)
     line_->queuedInput();
     if (length <= 0)
         return 0;
-    const int got = line_->read(data, length, readTimeout_);
+    const int got = line_->read(data, length, openReadTimeout_);
     return got < 0 ? 0 : got;
 }

@@ -141,6 +141,8 @@ class TRadioCom : public QObject {
 
 public:
     using TReceiveEvent = std::function<void(int Count)>;
+    // A line for the operator about the port: bytes that never left and were dropped.
+    using TNoticeEvent = std::function<void(const QString &text)>;
 
     explicit TRadioCom(QObject *owner = nullptr);
     ~TRadioCom() override;
@@ -153,7 +155,8 @@ public:
     bool Connected() const { return connected_; }
     void SetComStatus(bool c);
 
-    // Plain values: they take effect at the next open.
+    // Plain values: they take effect at the next open (an open port keeps the time-outs it
+    // was opened with).
     TCtsFlowControl CtsFlowControl() const { return cts_; }
     void SetCtsFlowControl(TCtsFlowControl v) { cts_ = v; }
     TDtrFlowControl DtrFlowControl() const { return dtr_; }
@@ -171,6 +174,7 @@ public:
 
     const TReceiveEvent &OnReceive() const { return onReceive_; }
     void SetOnReceive(TReceiveEvent handler) { onReceive_ = std::move(handler); }
+    void SetOnNotice(TNoticeEvent handler) { onNotice_ = std::move(handler); }
 
     // The name the port is known by ("COM1" to "COM21", or "ComFile.txt") and the mode text
     // of the speed ("9600,N,8,1").
@@ -218,15 +222,24 @@ private:
     void runNotification(); // main thread, when the watcher has queued one
     LineSettings lineSettings() const;
     int baudFromModeText() const;
+    // Lets unsent output leave within timeoutMs and says what had to be dropped; lock held.
+    // Returns the notice for the operator, empty when nothing was dropped.
+    QString drainOutput(int timeoutMs, const char *when);
+    // Milliseconds the line takes for `bytes` at the open port's speed, rounded up.
+    int lineTimeMs(int bytes) const;
 
     bool connected_ = false;
     int readTimeout_ = 1;
     int writeTimeout_ = 10;
+    // The time-outs the open port runs with, taken at the open.
+    int openReadTimeout_ = 1;
+    int openWriteTimeout_ = 10;
     int portIndex_ = COM2;
     int speedIndex_ = br9600;
     const char *deviceName_ = "COM2";
     const char *modeText_ = "9600,N,8,1";
     TReceiveEvent onReceive_;
+    TNoticeEvent onNotice_;
     TCtsFlowControl cts_ = CTSOff;
     TDtrFlowControl dtr_ = DTROff;
     TRtsFlowControl rts_ = RTSHandshake;

@@ -62,20 +62,33 @@ public:
     // Speed, 8N1, raw, and the flow control. False when the driver refuses.
     virtual bool configure(const LineSettings &settings) = 0;
     // Puts back what the device had before the open; then closes it. Never blocks on
-    // pending output. No watcher may be waiting.
+    // pending output: whoever closes lets it drain first (drainOutput). No watcher may be
+    // waiting.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 
-    // Writes up to length bytes within timeoutMs (0 = no limit); returns the count written,
-    // or -1 when the driver rejects the write outright. A completed write raises a line
-    // event (transmit empty).
+    // Writes up to length bytes and returns when they have left the port, not when the
+    // driver has queued them: the module acts on a byte only once it has crossed the wire,
+    // and the programming line must not move while one is on its way. Never sooner than the
+    // bytes' own line time at the port's speed. Within timeoutMs (0 = no limit); the count is
+    // what has left by then, the rest stays queued (a transmitter held by flow control).
+    // -1 when the driver rejects the write outright. A completed write raises a line event
+    // (transmit empty).
     virtual int write(const uint8_t *data, int length, int timeoutMs) = 0;
+    // Bytes written but not yet gone from the port: the driver's output queue, and what an
+    // adapter may still hold by the line time since they were written.
+    virtual int unsentOutput() = 0;
+    // Lets unsent output leave within timeoutMs, then discards what is still unsent; returns
+    // the count discarded (0 when everything left).
+    virtual int drainOutput(int timeoutMs) = 0;
     // Returns at once with the bytes already waiting (up to length); when none are waiting,
     // waits until length bytes have arrived or timeoutMs have passed. -1 when rejected.
     virtual int read(uint8_t *data, int length, int timeoutMs) = 0;
     // Bytes in the input queue, clearing any line-error state; -1 on failure.
     virtual int queuedInput() = 0;
-    // Discards both queues.
+    // Discards the input queue and the output that has not left. Bytes that have left are
+    // beyond recall: on a pseudo-terminal, whose far end may not have read them yet, they
+    // are not touched.
     virtual void purge() = 0;
 
     // Modem lines; false when the driver refuses (pseudo-terminals do).

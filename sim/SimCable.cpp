@@ -31,7 +31,8 @@ void SimCable::openPort(SimNs now, bool rts, bool dtr)
 
 void SimCable::closePort(SimNs now)
 {
-    down_.dropWaiting(now);
+    dropUnsent(now);
+    portCtsFlow_ = false;
     input_.clear();
     unannounced_ = 0;
     quietAnnounce_ = kSimNever;
@@ -86,7 +87,7 @@ SimNs SimCable::nextRtsChange() const
 
 int SimCable::transmitRoom(SimNs now) const
 {
-    return std::max(0, kTransmitBuffer - down_.waitingAt(now));
+    return std::max(0, kTransmitBuffer - down_.waitingAt(now) - int(held_.size()));
 }
 
 SimNs SimCable::roomFor(int bytes, SimNs now) const
@@ -94,18 +95,67 @@ SimNs SimCable::roomFor(int bytes, SimNs now) const
     const int room = transmitRoom(now);
     if (bytes <= room)
         return now;
+    if (!held_.empty())
+        return kSimNever;
     // Each frame that starts makes room for one more byte.
     return down_.startOfWaiting(std::min(bytes, kTransmitBuffer) - room - 1, now);
 }
 
 void SimCable::portSend(uint8_t byte, SimNs now)
 {
-    down_.send(byte, UartWire::bitNsOf(portBaud_), now);
+    if (transmitterHeld() || !held_.empty())
+        held_.push_back(byte);
+    else
+        down_.send(byte, UartWire::bitNsOf(portBaud_), now);
+}
+
+int SimCable::unsent(SimNs now) const
+{
+    return down_.unsentAt(now) + int(held_.size());
+}
+
+SimNs SimCable::allSentAt() const
+{
+    return held_.empty() ? down_.lineFreeAt() : kSimNever;
+}
+
+int SimCable::dropUnsent(SimNs now)
+{
+    const int dropped = int(down_.dropWaiting(now).size() + held_.size());
+    held_.clear();
+    return dropped;
+}
+
+void SimCable::setPortCtsFlow(bool on, SimNs now)
+{
+    portCtsFlow_ = on;
+    releaseHeld(now);
+}
+
+void SimCable::setCtsHeld(bool held, SimNs now)
+{
+    ctsHeld_ = held;
+    releaseHeld(now);
+}
+
+void SimCable::releaseHeld(SimNs now)
+{
+    if (transmitterHeld()) {
+        // The byte on the wire completes; the ones behind it wait for CTS.
+        const std::vector<uint8_t> back = down_.dropWaiting(now);
+        held_.insert(held_.begin(), back.begin(), back.end());
+        return;
+    }
+    const double bitNs = UartWire::bitNsOf(portBaud_);
+    for (uint8_t b : held_)
+        down_.send(b, bitNs, now);
+    held_.clear();
+    portCv_.notify_all();
 }
 
 void SimCable::purge(SimNs now)
 {
-    down_.dropWaiting(now);
+    dropUnsent(now);
     input_.clear();
     unannounced_ = 0;
     quietAnnounce_ = kSimNever;

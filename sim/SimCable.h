@@ -58,11 +58,27 @@ public:
     bool rts() const;
     void setDtr(bool raised) { dtr_ = raised; }
     bool dtr() const { return dtr_; }
-    // Room in the transmit buffer at now, and when `bytes` more would fit.
+    // Room in the transmit buffer at now, and when `bytes` more would fit (kSimNever while
+    // a held transmitter keeps the buffer full).
     int transmitRoom(SimNs now) const;
     SimNs roomFor(int bytes, SimNs now) const;
     void portSend(uint8_t byte, SimNs now);
+    // Bytes sent by the port that have not left by now (their stop bit has not ended), and
+    // when they all will have (kSimNever while the transmitter is held).
+    int unsent(SimNs now) const;
+    SimNs allSentAt() const;
+    // Discards what has not started to leave; the byte on the wire completes. Returns the
+    // count discarded.
+    int dropUnsent(SimNs now);
+    // Drops the input queue and the output that has not left.
     void purge(SimNs now);
+
+    // Hardware flow control: with the port's CTS flow on, the module holding CTS low stops
+    // the port's transmitter after the byte on the wire; what waits stays queued until CTS
+    // rises again. Without CTS flow the port ignores the line.
+    void setPortCtsFlow(bool on, SimNs now);
+    void setCtsHeld(bool held, SimNs now);
+    bool ctsHeld() const { return ctsHeld_; }
     std::deque<uint8_t> &input() { return input_; }
 
     // Line events for the port's watcher. All waits on the port (read, write room, line
@@ -103,6 +119,11 @@ private:
     int moduleBaud_;
     bool portOpen_ = false;
     bool dtr_ = false;
+    bool portCtsFlow_ = false;
+    bool ctsHeld_ = false;
+    std::deque<uint8_t> held_; // the port's bytes a held transmitter keeps back
+    bool transmitterHeld() const { return portCtsFlow_ && ctsHeld_; }
+    void releaseHeld(SimNs now);
     // RTS changes (time, level), oldest first; the module has been told of the first
     // rtsProcessed_ of them.
     struct RtsChange {

@@ -66,6 +66,9 @@ bool SimLine::configure(const LineSettings &settings)
     std::lock_guard<std::mutex> lk(world_->lock());
     world_->advance();
     module_->cable().setPortBaud(settings.baud);
+    module_->cable().setPortCtsFlow(
+        settings.ctsFlow || settings.rts == LineSettings::Rts::Handshake, simNow());
+    module_->reschedule();
     return true;
 }
 
@@ -94,7 +97,7 @@ int SimLine::write(const uint8_t *data, int length, int timeoutMs)
     std::unique_lock<std::mutex> lk(world_->lock());
     SimCable &cable = module_->cable();
     const bool limited = timeoutMs > 0;
-    const SimNs deadline = simNow() + SimNs(timeoutMs) * kSimMilli;
+    const SimNs deadline = limited ? simNow() + SimNs(timeoutMs) * kSimMilli : kSimNever;
     int done = 0;
     for (;;) {
         world_->advance();
@@ -105,20 +108,61 @@ int SimLine::write(const uint8_t *data, int length, int timeoutMs)
         done += n;
         if (n > 0)
             module_->reschedule();
-        if (done == length || (limited && now >= deadline))
+        if (done == length || now >= deadline)
             break;
         // The buffer is full: sleep until the frames ahead have made room, within the
-        // budget. Nothing else needs to wake this wait.
-        SimNs until = cable.roomFor(length - done, now);
-        if (limited)
-            until = std::min(until, deadline);
-        cable.portCondition().wait_until(lk, simTimePoint(until));
+        // budget. A held transmitter makes room only when CTS rises, which notifies.
+        const SimNs until = std::min(cable.roomFor(length - done, now), deadline);
+        if (until == kSimNever)
+            cable.portCondition().wait(lk);
+        else
+            cable.portCondition().wait_until(lk, simTimePoint(until));
     }
-    if (done > 0) {
+    // Done when the bytes have left: the newest bytes leave last, so those still unsent are
+    // this write's own.
+    const int left = done - std::min(done, awaitSent(lk, deadline));
+    if (left > 0) {
         cable.txDone = true;
         cable.portCondition().notify_all();
     }
-    return done;
+    return left;
+}
+
+int SimLine::awaitSent(std::unique_lock<std::mutex> &lk, SimNs deadline)
+{
+    SimCable &cable = module_->cable();
+    for (;;) {
+        world_->advance();
+        const SimNs now = simNow();
+        const int unsent = cable.unsent(now);
+        if (unsent == 0 || now >= deadline)
+            return unsent;
+        const SimNs until = std::min(cable.allSentAt(), deadline);
+        if (until == kSimNever)
+            cable.portCondition().wait(lk);
+        else
+            cable.portCondition().wait_until(lk, simTimePoint(until));
+    }
+}
+
+int SimLine::unsentOutput()
+{
+    if (!module_)
+        return 0;
+    std::lock_guard<std::mutex> lk(world_->lock());
+    world_->advance();
+    return module_->cable().unsent(simNow());
+}
+
+int SimLine::drainOutput(int timeoutMs)
+{
+    if (!module_)
+        return 0;
+    std::unique_lock<std::mutex> lk(world_->lock());
+    awaitSent(lk, simNow() + SimNs(std::max(timeoutMs, 0)) * kSimMilli);
+    const int dropped = module_->cable().dropUnsent(simNow());
+    module_->reschedule();
+    return dropped;
 }
 
 int SimLine::read(uint8_t *data, int length, int timeoutMs)
@@ -166,7 +210,8 @@ bool SimLine::modemInputs(unsigned &bits)
     bits = 0;
     if (!module_)
         return false;
-    bits = CtsOn | DsrOn;
+    std::lock_guard<std::mutex> lk(world_->lock());
+    bits = DsrOn | (module_->cable().ctsHeld() ? 0u : CtsOn);
     return true;
 }
 

@@ -3,16 +3,19 @@
 // A serial line onto a simulated module ("sim" for the module "default", "sim:NAME" for the
 // module NAME), with the same meaning as a tty's: an exclusive open, RTS and DTR set at the
 // open, reads that return waiting bytes at once or else wait up to their time-out for the
-// count asked, writes bounded by their time-out into a transmit buffer of a few KiB whose bytes
-// then go out at line time, line events on arrival (not on level) and after each write, and a
-// close that never blocks.
+// count asked, writes into a transmit buffer of a few KiB whose bytes go out at line time and
+// that return when their bytes have left (within their time-out), line events on arrival (not
+// on level) and after each write, and a close that never blocks.
 //
-// The modem inputs show CTS and DSR on while the port is open (the module is powered and
-// never holds the line); ring and carrier are off.
+// The modem inputs show CTS and DSR on while the port is open (the module is powered), CTS
+// off while the module holds it (SimModule::setCtsHeld); ring and carrier are off.
 
 #include "serial/SerialLine.h"
 
+#include "sim/SimTime.h"
+
 #include <memory>
+#include <mutex>
 #include <string>
 
 class SimModule;
@@ -31,6 +34,8 @@ public:
     bool isOpen() const override { return module_ != nullptr; }
 
     int write(const uint8_t *data, int length, int timeoutMs) override;
+    int unsentOutput() override;
+    int drainOutput(int timeoutMs) override;
     int read(uint8_t *data, int length, int timeoutMs) override;
     int queuedInput() override;
     void purge() override;
@@ -46,6 +51,9 @@ public:
 
 private:
     void closeLine();
+    // Lock held: waits until the port's bytes have left, or the deadline (kSimNever: none)
+    // passes; returns the count still unsent.
+    int awaitSent(std::unique_lock<std::mutex> &lk, SimNs deadline);
 
     std::shared_ptr<SimWorld> world_;
     std::string boundName_;

@@ -44,6 +44,7 @@ void SimModule::factoryReset()
     cable_.setModuleBaud(config_.serialSpeed);
     cable_.moduleDropWaiting(now);
     cable_.clearTrace();
+    cable_.setCtsHeld(false, now);
     asleep_ = false;
     pendingLetter_ = 0;
     params_.clear();
@@ -52,6 +53,14 @@ void SimModule::factoryReset()
     packetsSent_ = packetsHeard_ = 0;
     fedRts_ = false;
     store();
+}
+
+void SimModule::setCtsHeld(bool held)
+{
+    std::lock_guard<std::mutex> lk(world_.lock());
+    world_.advance();
+    cable_.setCtsHeld(held, simNow());
+    reschedule();
 }
 
 bool SimModule::asleep() const

@@ -50,6 +50,9 @@ public:
     // defaults, awake, nothing gathered or queued, an empty trace.
     void factoryReset();
     bool asleep() const;
+    // Holds the module's CTS output low (true) or lets it rise: a port with CTS flow control
+    // then keeps its bytes back. The module itself never does this; tests and trials do.
+    void setCtsHeld(bool held);
     uint64_t packetsSent() const;
     uint64_t packetsHeard() const;
 

@@ -64,16 +64,26 @@ SimNs UartWire::startOfWaiting(int index, SimNs now) const
     return frames_[frames_.size() - size_t(waiting) + size_t(index)].start;
 }
 
-void UartWire::dropWaiting(SimNs now)
+int UartWire::unsentAt(SimNs now) const
 {
-    bool dropped = false;
+    int n = 0;
+    for (auto it = frames_.rbegin(); it != frames_.rend() && it->end() > now; ++it)
+        ++n;
+    return n;
+}
+
+std::vector<uint8_t> UartWire::dropWaiting(SimNs now)
+{
+    std::vector<uint8_t> dropped;
     while (!frames_.empty() && frames_.back().start > now) {
+        dropped.push_back(frames_.back().byte);
         frames_.pop_back();
-        dropped = true;
     }
     unreported_ = std::min(unreported_, frames_.size());
-    if (dropped)
+    if (!dropped.empty())
         lastEnd_ = frames_.empty() ? std::min(lastEnd_, now) : frames_.back().end();
+    std::reverse(dropped.begin(), dropped.end());
+    return dropped;
 }
 
 SimNs UartWire::nextSentDue() const

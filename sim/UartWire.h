@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 class UartWire {
 public:
@@ -48,8 +49,11 @@ public:
     int waitingAt(SimNs now) const;
     // Start of the index-th frame still waiting at now (kSimNever when there is none).
     SimNs startOfWaiting(int index, SimNs now) const;
-    // Discards the frames still waiting; the frame on the wire completes.
-    void dropWaiting(SimNs now);
+    // Frames that have not ended by now (waiting, or on the wire).
+    int unsentAt(SimNs now) const;
+    // Discards the frames still waiting, returning their bytes in order; the frame on the
+    // wire completes.
+    std::vector<uint8_t> dropWaiting(SimNs now);
 
     // Frames whose stop bit has ended, each reported once, in order.
     SimNs nextSentDue() const;

@@ -1,7 +1,9 @@
 // The program itself, started as the operator starts it: without hardware it runs against a
-// simulated module and says so in one line on the terminal.
+// simulated module and says so in one line on the terminal; on a port, its first show resets
+// the module and asks for the configuration.
 
 #include "serial/PortDirectory.h"
+#include "support/PtyPair.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -59,6 +61,21 @@ private slots:
         const Run r = start(home.path(), "[Port]\nCOM=2\n[Devices]\nCOM3=/dev/null\n");
         QCOMPARE(r.code, 0);
         QVERIFY2(!r.err.contains("simulated module"), r.err.constData());
+    }
+
+    // Start after start, the far end reads only once the program has ended: the reset and
+    // the request it reported sent are there, whatever the closing at exit does.
+    void everyStartResetsThenReads()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        const QByteArray ini = "[Port]\nCOM=0\n[Devices]\nCOM1=" + pty.path().toUtf8() + "\n";
+        for (int i = 0; i < 50; ++i) {
+            QTemporaryDir home;
+            const Run r = start(home.path(), ini);
+            QCOMPARE(r.code, 0);
+            QCOMPARE(pty.read(2, 200), QByteArray("XR"));
+        }
     }
 
     void aNamedModuleForTheTrial()

@@ -332,11 +332,42 @@ private slots:
             QThread::msleep(20);
         }
         const unsigned char data[10] = {};
+        // A time-out changed on an open port waits for the next open.
+        com.c.SetWriteTimeout(1);
         QElapsedTimer t;
         t.start();
         const int sent = com.c.SendBuffer(data, 10);
         QVERIFY(sent < 10);
         QVERIFY(t.elapsed() >= 90); // 10 bytes x 10 ms
+    }
+
+    // A write ends when its bytes have left: never before their line time at the port's
+    // speed, though a pseudo-terminal takes them at once; and the far end gets every one of
+    // them, also when it reads only after the port has closed.
+    void writeEndsWhenItsBytesHaveLeft_data()
+    {
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<int>("baud");
+        QTest::newRow("9600") << int(br9600) << 9600;
+        QTest::newRow("115200") << int(br115200) << 115200;
+    }
+    void writeEndsWhenItsBytesHaveLeft()
+    {
+        QFETCH(int, speed);
+        QFETCH(int, baud);
+        PtyPair pty;
+        OpenCom com(pty);
+        com.c.SetBaudRate(static_cast<bauds>(speed));
+        const QByteArray data(60, 'w');
+        const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(com.c.SendBuffer(bytes, 30), 30);
+        QCOMPARE(com.c.SendStepBuffer(bytes, 30), 30);
+        QVERIFY(t.nsecsElapsed() >= 60LL * 10 * 1000000000LL / baud);
+        QCOMPARE(com.c.Line()->unsentOutput(), 0);
+        com.c.SetComStatus(false);
+        QCOMPARE(pty.read(60), data);
     }
 
     void modemLines()

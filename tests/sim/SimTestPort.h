@@ -31,23 +31,31 @@ public:
     void setBaud(int baud)
     {
         baud_ = baud;
-        LineSettings s;
-        s.baud = baud;
-        line_.configure(s);
+        configure();
+    }
+    // CTS flow control: a module holding CTS low holds the port's transmitter.
+    void setCtsFlow(bool on)
+    {
+        ctsFlow_ = on;
+        configure();
     }
 
     // Line time of n bytes at the port's speed, in microseconds, rounded up.
     qint64 lineUs(int bytes) const { return (qint64(bytes) * 10 * 1000000 + baud_ - 1) / baud_; }
 
-    // Writes and waits until the bytes are through (the line was idle) and a little more.
+    // Writes (the write returns when the bytes have left) and waits a little more, for the
+    // module to act on them.
     void send(const QByteArray &bytes)
     {
         write(bytes);
         QThread::usleep(lineUs(bytes.size()) + 2000);
     }
-    int write(const QByteArray &bytes)
+    // Returns when the bytes have left, or after timeoutMs (0: no limit) with the count that
+    // has.
+    int write(const QByteArray &bytes, int timeoutMs = 0)
     {
-        return line_.write(reinterpret_cast<const uint8_t *>(bytes.constData()), bytes.size(), 0);
+        return line_.write(reinterpret_cast<const uint8_t *>(bytes.constData()), bytes.size(),
+                           timeoutMs);
     }
 
     void command(char letter, const QByteArray &params = {})
@@ -84,8 +92,17 @@ public:
     QByteArray receiveFor(int ms) { return receive(1 << 20, ms); }
 
 private:
+    void configure()
+    {
+        LineSettings s;
+        s.baud = baud_;
+        s.ctsFlow = ctsFlow_;
+        line_.configure(s);
+    }
+
     SimLine line_;
     SimModule *module_;
     bool opened_ = false;
     int baud_ = 9600;
+    bool ctsFlow_ = false;
 };

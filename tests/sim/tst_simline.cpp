@@ -104,30 +104,60 @@ private slots:
         t.start();
         const int n =
             port.line().write(reinterpret_cast<const uint8_t *>(big.constData()), big.size(), 100);
-        // The transmit buffer takes a few KiB at once; more only as bytes leave at 9600.
+        // The count is what has left at 9600 by the time the budget ran out, never more
+        // than the line could carry.
         QVERIFY(t.elapsed() >= 100);
-        QVERIFY2(n >= 4096 && n < 8000, qPrintable(QString::number(n)));
+        QVERIFY2(n > 0 && n <= t.elapsed() * 1000 / port.lineUs(1) + 1,
+                 qPrintable(QString::number(n)));
+        QVERIFY(port.line().unsentOutput() > 0);
         // Closing does not wait for the buffer: what was still waiting is dropped.
         port.line().close();
         QThread::msleep(20);
-        QVERIFY(port.module()->trace().size() < 200);
+        QVERIFY(port.module()->trace().size() < size_t(n) + 30);
     }
 
-    void purgeDropsBothQueues()
+    void purgeAndDrainDropOnlyWhatHasNotLeft()
     {
         SimTestPort port(QStringLiteral("purge"));
         port.command('R');
         QTRY_COMPARE(port.line().queuedInput(), 20);
-        port.write(QByteArray(100, 'p'));
+        const auto sentP = [&port] {
+            const auto trace = port.module()->trace();
+            return std::count_if(trace.begin(), trace.end(), [](const SimTraceEntry &e) {
+                return e.direction == SimTraceEntry::Direction::ToModule && e.byte == 'p';
+            });
+        };
+        int left = port.write(QByteArray(100, 'p'), 1);
         port.line().purge();
         QCOMPARE(port.line().queuedInput(), 0);
+        QVERIFY(port.line().unsentOutput() <= 1); // the byte on the wire completes
         QThread::msleep(20);
-        // At most the byte that was on the wire went out.
-        const auto trace = port.module()->trace();
-        const auto sent = std::count_if(trace.begin(), trace.end(), [](const SimTraceEntry &e) {
-            return e.direction == SimTraceEntry::Direction::ToModule && e.byte == 'p';
+        // What had left, and at most the byte that was on the wire.
+        QVERIFY(sentP() >= left && sentP() <= left + 1);
+
+        // A held transmitter: the drain waits its bound, then drops what never went.
+        port.module()->clearTrace();
+        port.setCtsFlow(true);
+        port.module()->setCtsHeld(true);
+        QCOMPARE(port.write(QByteArray(50, 'p'), 1), 0);
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(port.line().drainOutput(30), 50);
+        QVERIFY(t.elapsed() >= 30);
+        port.module()->setCtsHeld(false);
+        QThread::msleep(20);
+        QCOMPARE(sentP(), 0);
+        // Released in time, the bytes leave and nothing is dropped.
+        port.module()->setCtsHeld(true);
+        left = port.write(QByteArray(5, 'p'), 1);
+        QCOMPARE(left, 0);
+        std::thread release([&port] {
+            QThread::msleep(10);
+            port.module()->setCtsHeld(false);
         });
-        QVERIFY(sent <= 1);
+        QCOMPARE(port.line().drainOutput(2000), 0);
+        release.join();
+        QCOMPARE(sentP(), 5);
     }
 
     void eventsOnArrivalNotOnLevel()
@@ -166,9 +196,11 @@ private slots:
             counts << line.queuedInput();
             QVERIFY(counts.size() <= 3);
         }
-        QCOMPARE(counts.size(), 3);
-        QVERIFY2(counts[0] >= 8 && counts[0] < 16, qPrintable(QString::number(counts[0])));
-        QVERIFY2(counts[1] >= 16 && counts[1] < 20, qPrintable(QString::number(counts[1])));
+        // A watcher that the scheduler keeps waiting sees announcements made meanwhile as
+        // one; none comes before the trigger level.
+        QVERIFY2(counts[0] >= 8, qPrintable(QString::number(counts[0])));
+        QVERIFY2(counts.size() < 3 || (counts[0] < 16 && counts[1] >= 16 && counts[1] < 20),
+                 qPrintable(QString::number(counts[1])));
         const auto trace = port.module()->trace();
         QCOMPARE(trace.back().direction, SimTraceEntry::Direction::FromModule);
         QVERIFY(lastAnnounced - trace.back().time >= usToNs(port.lineUs(4)) - kSimMicro);

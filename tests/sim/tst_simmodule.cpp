@@ -136,9 +136,14 @@ private slots:
         SimConfig c;
         c.tx1Bits = 16;
         port.module()->setConfig(c);
+        // The port's transmitter is held (CTS flow control, CTS low) while the command goes
+        // out under a raised RTS; it leaves only after RTS has fallen.
+        port.setCtsFlow(true);
+        port.module()->setCtsHeld(true);
         port.line().setRts(true);
-        port.write(QByteArray::fromHex("43 05")); // about 2 ms of line time at 9600
+        QCOMPARE(port.write(QByteArray::fromHex("43 05"), 1), 0);
         port.line().setRts(false);
+        port.module()->setCtsHeld(false);
         QThread::usleep(port.lineUs(2) + 2000);
         QCOMPARE(port.module()->config().channel, uint8_t(2));
         QCOMPARE(port.module()->packetsSent(), uint64_t(1));

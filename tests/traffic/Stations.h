@@ -62,19 +62,21 @@ struct Station {
 
 class TwoStations {
 public:
-    // Speeds: 115200 bit/s on both sides (BaudIndex 4). width <= 31 programs both modules
-    // for that payload width; the windows' DataW1 and DataW1TX are set to width either way.
-    TwoStations(const IsolatedSettings &settings, const QString &name, int width)
+    // Speeds: 115200 bit/s on both sides (BaudIndex 4) unless another index is given.
+    // width <= 31 programs both modules for that payload width; the windows' DataW1 and
+    // DataW1TX are set to width either way.
+    TwoStations(const IsolatedSettings &settings, const QString &name, int width, int baudIndex = 4)
     {
         static int serial = 0;
+        static const int speeds[] = {9600, 19200, 38400, 57600, 115200};
         const QString base = name + QString::number(++serial);
         SimConfig c;
-        c.serialSpeed = 115200;
+        c.serialSpeed = speeds[baudIndex];
         if (width > 0 && width <= 31)
             c.rx1Bits = c.tx1Bits = uint8_t(width * 8);
         const QString devices = QStringLiteral("[Devices]\nCOM1=sim:%1A\nCOM2=sim:%1B\n").arg(base);
-        a = make(settings, base + QLatin1Char('A'), c, 0, devices, width);
-        b = make(settings, base + QLatin1Char('B'), c, 1, devices, width);
+        a = make(settings, base + QLatin1Char('A'), c, 0, devices, width, baudIndex);
+        b = make(settings, base + QLatin1Char('B'), c, 1, devices, width, baudIndex);
     }
 
     Station a;
@@ -82,14 +84,18 @@ public:
 
 private:
     static Station make(const IsolatedSettings &settings, const QString &module,
-                        const SimConfig &config, int port, const QString &devices, int width)
+                        const SimConfig &config, int port, const QString &devices, int width,
+                        int baudIndex)
     {
         Station s;
         s.module = SimModule::named(module);
         s.module->factoryReset();
         s.module->setConfig(config);
-        settings.write(
-            QStringLiteral("[Port]\nCOM=%1\nBaud=4\n%2").arg(port).arg(devices).toUtf8());
+        settings.write(QStringLiteral("[Port]\nCOM=%1\nBaud=%2\n%3")
+                           .arg(port)
+                           .arg(baudIndex)
+                           .arg(devices)
+                           .toUtf8());
         s.form = std::make_unique<TMainForm>();
         s.form->DataW1->SetValue(width);
         s.form->DataW1TX->SetValue(width);
