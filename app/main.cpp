@@ -18,6 +18,7 @@
 #include "app/Writing.h"
 #include "serial/PortDirectory.h"
 #include "sim/SimulatedModules.h"
+#include "traffic/ResponsivePause.h"
 
 #include <QApplication>
 #include <QDir>
@@ -109,6 +110,7 @@ void setUpDevices()
 
 int main(int argc, char **argv)
 {
+    preciseTimers(); // before any thread starts, so that they all have it
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     // The application owns the four windows; they go in the reverse order of creation.

@@ -2,6 +2,7 @@
 // table of figures.
 
 #include "bench/Bench.h"
+#include "traffic/ResponsivePause.h"
 
 #include <QApplication>
 #include <QDir>
@@ -72,6 +73,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    preciseTimers(); // before any thread starts, so that they all have it
     QApplication app(argc, argv);
     QStringList wanted = app.arguments().mid(1);
     if (wanted.size() == 3 && wanted.at(0) == QLatin1String("--station"))

@@ -5,6 +5,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <sys/prctl.h>
+
 void responsivePause(int ms)
 {
     QElapsedTimer waited;
@@ -17,4 +19,9 @@ void responsivePause(int ms)
     const qint64 left = ms - waited.elapsed();
     if (left > 0)
         QThread::msleep(static_cast<unsigned long>(left));
+}
+
+void preciseTimers()
+{
+    ::prctl(PR_SET_TIMERSLACK, 1UL);
 }

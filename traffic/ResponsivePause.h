@@ -6,3 +6,9 @@
 // way out (a local event loop then returns at once), the rest of it is slept.
 
 void responsivePause(int ms);
+
+// The pacing of the command steps and of the packets is made of short sleeps (4 ms, 10 ms, a
+// byte's line time). Linux lets a sleep end up to 50 us late by default (the timer slack) so
+// that wake-ups can be merged; for the console's pacing that is waste on every step. Asks for
+// wake-ups on time for the calling thread and the threads it starts afterwards.
+void preciseTimers();
