@@ -12,11 +12,10 @@ namespace {
 // "FTDI (0403)": the maker's name with its USB number, as far as the system knows them.
 QString withId(const QString &name, bool hasId, quint16 id)
 {
-    const QString number =
-        hasId ? QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0')) : QString();
-    if (name.isEmpty())
-        return number;
-    return number.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, number);
+    if (!hasId)
+        return name;
+    const QString number = QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
+    return name.isEmpty() ? number : QStringLiteral("%1 (%2)").arg(name, number);
 }
 
 } // namespace
