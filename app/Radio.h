@@ -38,8 +38,7 @@
 // start-up, port set-up, shutdown), module/ (the window's side of the module core, profiles,
 // input rules), traffic/ (receive handling, link test, text and file sending).
 
-#include "module/ModuleConfig.h"
-#include "module/ModuleReport.h"
+#include "module/RadioModule.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -56,7 +55,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
-class RadioModule;
 class TComboBox;
 class TMemo;
 class TOpenDialog;
@@ -216,7 +214,7 @@ public:
     void LoadProfile1Click();
 
     // ---- Receive handling (traffic/Receive.cpp) ---------------------------------------
-    static constexpr int ReplyBufferSize = 100;
+    static constexpr int ReplyBufferSize = RadioModule::ReplyBufferSize;
     uint8_t (&ReplyBuffer)[ReplyBufferSize]; // the dump bytes of the current Read Config
     void SerialConnectorReceive(int Count);
     // What the window publishes as its own receive event: the same handler.

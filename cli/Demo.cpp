@@ -15,9 +15,10 @@ namespace {
 
 constexpr int kPackets = 100;
 constexpr int kWidth = 8;
-// The simulated modules' power-on speed, so that no speed change is needed.
-constexpr int kSpeedIndex = 0;
-constexpr int kBaud = 9600;
+// The modules power on at 9600 bit/s and are moved to 115200 first.
+constexpr int kPowerOnSpeedIndex = 0;
+constexpr int kSpeedIndex = 4;
+constexpr int kBaud = 115200;
 
 ModuleConfig demoProfile()
 {
@@ -47,20 +48,23 @@ int Demo::Run(const Output &out)
     const QString names[2] = {QStringLiteral("A"), QStringLiteral("B")};
     PortDirectory::global().setExplicit({{QStringLiteral("COM1"), QStringLiteral("sim:demo-A")},
                                          {QStringLiteral("COM2"), QStringLiteral("sim:demo-B")}});
-    Programmer a(out, {}, false), b(out, {}, false);
+    Programmer a(out, false), b(out, false);
     Programmer *const stations[2] = {&a, &b};
     const ModuleConfig profile = demoProfile();
 
     bool holds[2] = {};
     for (int i = 0; i < 2; ++i) {
-        const QString error = stations[i]->Open(i, kSpeedIndex);
+        const QString error = stations[i]->Open(i, kPowerOnSpeedIndex);
         if (!error.isEmpty()) {
             out.Error(error, {{QStringLiteral("command"), QStringLiteral("demo")}});
             return 2;
         }
-        out.Progress(
-            QStringLiteral("Writing the profile to module %1 and reading it back").arg(names[i]));
-        const std::optional<ModuleConfig> back = stations[i]->Write(profile);
+        out.Progress(QStringLiteral("Module %1: speed %2 bit/s, then the profile written and read "
+                                    "back")
+                         .arg(names[i])
+                         .arg(kBaud));
+        const std::optional<ModuleConfig> back =
+            stations[i]->ChangeSpeed(kSpeedIndex) ? stations[i]->Write(profile) : std::nullopt;
         holds[i] = back && ModuleProfile::Differences(profile, *back).isEmpty();
     }
 

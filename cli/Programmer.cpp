@@ -4,8 +4,7 @@
 
 #include <QEventLoop>
 
-Programmer::Programmer(const Output &out, QString prefix, bool echo)
-    : out_(out), prefix_(std::move(prefix)), echo_(echo), module_(port_, *this)
+Programmer::Programmer(const Output &out, bool echo) : out_(out), echo_(echo), module_(port_, *this)
 {
     // The line settings of the main window: the programming line is the system's to drive.
     port_.SetRtsFlowControl(RTSOff);
@@ -90,7 +89,7 @@ std::optional<ModuleConfig> Programmer::ChangeSpeed(int speedIndex)
 void Programmer::moduleLog(const QString &line)
 {
     if (echo_)
-        out_.Progress(prefix_ + line);
+        out_.Progress(line);
 }
 
 void Programmer::readEnded(bool)

@@ -18,9 +18,8 @@ class QEventLoop;
 
 class Programmer : private ModuleReport {
 public:
-    // prefix: put before every progress line (the demo's "A: "); echo: whether the core's log
-    // lines are progress at all.
-    explicit Programmer(const Output &out, QString prefix = {}, bool echo = true);
+    // echo: whether the core's log lines are progress.
+    explicit Programmer(const Output &out, bool echo = true);
     ~Programmer() override;
     Programmer(const Programmer &) = delete;
     Programmer &operator=(const Programmer &) = delete;
@@ -61,7 +60,6 @@ private:
     void readEnded(bool answered) override;
 
     const Output &out_;
-    const QString prefix_;
     const bool echo_;
     TRadioCom port_;
     RadioModule module_;

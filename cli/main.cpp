@@ -119,7 +119,6 @@ bool choosePort(const QString &text, const QString &baud, Port *port, QString *e
 
 int list(const Output &out)
 {
-    registerSimulatedModules();
     PortDirectory::global().setExplicit(
         PortSettings::Read(IniFile(PortSettings::FilePath())).Devices);
     const QList<SerialDevice> devices = DeviceList::Find();
