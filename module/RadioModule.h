@@ -36,14 +36,8 @@ public:
     // Sends a text (8-bit characters) in one write; true on failure, which it has reported:
     // "Comm. Error!" and moduleNotDetected().
     bool SendText(const QByteArray &text);
-    // The low 8 bits of the value as one byte; a failed parameter byte is silent.
-    void SendParameter(int value);
     // A blocking pause of the command steps; received data waits meanwhile.
     static void Pause(int ms);
-    // The one-byte exchange: letter, CommandDelay, parameter, CommandDelay, line down,
-    // CommandDelay. log (if not empty) is written where the letter's rule puts it.
-    enum class LogAt { BeforeLine, AfterLetter, AfterFirstWait };
-    void OneByteCommand(char letter, int parameter, const QString &log, LogAt at);
 
     // ---- Operations --------------------------------------------------------------------
     // "Set Module": wakes a sleeping module, refuses what cannot be written whole (nothing is
@@ -64,8 +58,8 @@ public:
 
     // ---- Receive handling in dump mode --------------------------------------------------
     // count bytes are queued at the port. False while fewer than a dump's 20 have come (they
-    // stay queued); otherwise 20 bytes were read, and a complete dump was decoded, reported
-    // and the read ended.
+    // stay queued). Otherwise a batch of 20 is read and stored; a stored dump that starts
+    // with the marker is decoded and reported, and the read ends ("OK").
     bool TakeDump(int count);
 
     // The reply time-out, one-shot, armed with 500 ms by each ReadConfig.
@@ -81,6 +75,13 @@ public:
     uint8_t ReplyBuffer[ReplyBufferSize] = {}; // the dump bytes of the current read
 
 private:
+    // The low 8 bits of the value as one byte; a failed parameter byte is silent.
+    void SendParameter(int value);
+    // The one-byte exchange: letter, CommandDelay, parameter, CommandDelay, line down,
+    // CommandDelay. log (if not empty) is written where the letter's rule puts it.
+    enum class LogAt { BeforeLine, AfterLetter, AfterFirstWait };
+    void OneByteCommand(char letter, int parameter, const QString &log, LogAt at);
+
     TRadioCom &port_;
     ModuleReport &report_;
     QTimer replyTimer_;
