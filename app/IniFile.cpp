@@ -103,6 +103,20 @@ QMap<QString, QString> IniFile::readSection(const QString &section) const
 
 bool IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
+    set(section, key, value);
+    return save();
+}
+
+bool IniFile::writeStrings(const QString &section,
+                           const QList<std::pair<QString, QString>> &entries)
+{
+    for (const auto &[key, value] : entries)
+        set(section, key, value);
+    return save();
+}
+
+void IniFile::set(const QString &section, const QString &key, const QString &value)
+{
     qsizetype header = -1;  // the section's header line
     qsizetype lastKey = -1; // its last key line
     qsizetype found = -1;   // the key's line
@@ -139,7 +153,6 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
         lines_.append('[' + section.toUtf8() + ']' + cr);
         lines_.append(key.toUtf8() + '=' + v + cr);
     }
-    return save();
 }
 
 bool IniFile::save()

@@ -17,6 +17,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 class IniFile {
 public:
     explicit IniFile(const QString &path);
@@ -36,6 +38,9 @@ public:
     // False when the file could not be written, or when it exists but could not be read
     // (replacing it would lose what it holds); errorString() then says why.
     bool writeString(const QString &section, const QString &key, const QString &value);
+    // Sets several keys of one section and rewrites the file once, so that a crash leaves
+    // either all of them or none.
+    bool writeStrings(const QString &section, const QList<std::pair<QString, QString>> &entries);
     QString errorString() const { return error_; }
 
 private:
@@ -46,6 +51,7 @@ private:
     static bool isSection(const QByteArray &line, QByteArray *name);
     static bool isEntry(const QByteArray &line, Entry *entry);
     static bool sameName(const QByteArray &a, const QString &b);
+    void set(const QString &section, const QString &key, const QString &value);
     bool save();
 
     QString path_;

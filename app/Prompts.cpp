@@ -18,6 +18,11 @@ public:
     {
         return QFileDialog::getOpenFileName(owner, title, dir, filter);
     }
+    QString saveFileName(QWidget *owner, const QString &title, const QString &dir,
+                         const QString &filter) override
+    {
+        return QFileDialog::getSaveFileName(owner, title, dir, filter);
+    }
 };
 
 SystemPrompts systemPrompts;

@@ -20,6 +20,9 @@ public:
     // A file-open dialog; filter in Qt's form ("Text Files (*.txt)"). Empty when cancelled.
     virtual QString openFileName(QWidget *owner, const QString &title, const QString &dir,
                                  const QString &filter) = 0;
+    // A file-save dialog, the same way; it asks before replacing a file.
+    virtual QString saveFileName(QWidget *owner, const QString &title, const QString &dir,
+                                 const QString &filter) = 0;
 
     // The installed implementation, else the default one.
     static Prompts *current();

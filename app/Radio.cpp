@@ -5,6 +5,7 @@
 #include "app/ComboBox.h"
 #include "app/Eepromoptions.h"
 #include "app/Exception.h"
+#include "app/FormParts.h"
 #include "app/IniFile.h"
 #include "app/Memo.h"
 #include "app/OpenDialog.h"
@@ -13,6 +14,7 @@
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
 #include "app/Writing.h"
+#include "module/RadioModule.h"
 #include "serial/PortDirectory.h"
 #include "serial/Radiocom.h"
 
@@ -58,80 +60,21 @@ constexpr int kPanelWidths[3] = {150, 180, 200};
 // pixel size of that font fits every caption into the fixed window.
 constexpr int kFontPixels = 11;
 
-QGroupBox *Frame(const QString &title, QWidget *parent)
-{
-    auto *box = new QGroupBox(title, parent);
-    box->setAccessibleName(title);
-    return box;
-}
-
-template <typename Layout> Layout *Tight(Layout *l, int margin = 4, int spacing = 3)
-{
-    l->setContentsMargins(margin, margin, margin, margin);
-    l->setSpacing(spacing);
-    return l;
-}
-
-// A label that names a control: the control takes the label's text as its accessible name.
-QLabel *Caption(const QString &text, QWidget *buddy, QWidget *parent)
-{
-    auto *l = new QLabel(text, parent);
-    l->setBuddy(buddy);
-    buddy->setAccessibleName(text);
-    return l;
-}
-
-QLineEdit *Edit(const char *name, const QString &text, QWidget *parent)
-{
-    auto *e = new QLineEdit(text, parent);
-    e->setObjectName(QLatin1String(name));
-    return e;
-}
-
-TSpinEdit *Spin(const char *name, int min, int max, int step, int value, QWidget *parent)
-{
-    auto *s = new TSpinEdit(parent);
-    s->setObjectName(QLatin1String(name));
-    s->SetMinValue(min);
-    s->SetMaxValue(max);
-    s->SetIncrement(step);
-    s->SetValue(value);
-    return s;
-}
-
-QCheckBox *Check(const char *name, const QString &caption, bool checked, QWidget *parent)
-{
-    auto *c = new QCheckBox(caption, parent);
-    c->setObjectName(QLatin1String(name));
-    c->setAccessibleName(caption);
-    c->setChecked(checked);
-    return c;
-}
-
-QPushButton *Button(const char *name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAccessibleName(caption);
-    b->setAutoDefault(false);
-    return b;
-}
-
-TMemo *Pane(const char *name, const QString &frameTitle, QGroupBox *frame)
-{
-    auto *m = new TMemo(frame);
-    m->setObjectName(QLatin1String(name));
-    m->setAccessibleName(frameTitle);
-    Tight(new QVBoxLayout(frame), 3)->addWidget(m);
-    return m;
-}
-
 } // namespace
+
+using namespace FormParts;
 
 // ---------------------------------------------------------------------------------------
 // Construction
 
-TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
+// The serial component and the module core on it come first: the window's names for the
+// module's state refer into the core.
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent), SerialConnector(new TRadioCom(this)),
+      Module(new RadioModule(*SerialConnector, *this)), CommandDelay(Module->CommandDelay),
+      ConfigReadActive(Module->ReadActive), ModuleAsleep(Module->Asleep),
+      ConfigReplyPending(Module->ReplyPending), ConfigByteCount(Module->ByteCount),
+      ReplyBuffer(Module->ReplyBuffer)
 {
     BuildControls();
     LastRecTime = 0;
@@ -147,6 +90,7 @@ TMainForm::~TMainForm()
     SerialConnector->SetComStatus(false);
     SerialConnector->SetOnNotice({});
     delete OpenDialog1;
+    delete Module;
 }
 
 void TMainForm::BuildControls()
@@ -162,12 +106,16 @@ void TMainForm::BuildControls()
 
     // ---- Menus
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    SaveProfile1 = file->addAction(QStringLiteral("Save Profile..."));
+    LoadProfile1 = file->addAction(QStringLiteral("Load Profile..."));
     N1 = file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("E&xit"));
     QMenu *settings = menuBar()->addMenu(QStringLiteral("&Settings"));
     Setup1 = settings->addAction(QStringLiteral("&Serial port..."));
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     About1 = help->addAction(QStringLiteral("&About..."));
+    SaveProfile1->setObjectName(QStringLiteral("SaveProfile1"));
+    LoadProfile1->setObjectName(QStringLiteral("LoadProfile1"));
     N1->setObjectName(QStringLiteral("N1"));
     Exit1->setObjectName(QStringLiteral("Exit1"));
     Setup1->setObjectName(QStringLiteral("Setup1"));
@@ -421,10 +369,9 @@ void TMainForm::BuildControls()
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
-    Timer2 = new QTimer(this);
+    Timer2 = Module->ReplyTimer();
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(10);
-    SerialConnector = new TRadioCom(this);
     SerialConnector->setObjectName(QStringLiteral("SerialConnector"));
     SerialConnector->SetRtsFlowControl(RTSOff);
     SerialConnector->SetReadTimeout(1);
@@ -550,8 +497,8 @@ void TMainForm::showEvent(QShowEvent *event)
 // from its answer.
 void TMainForm::FormShow()
 {
-    ResetModule();
-    ReadConfig();
+    Module->Reset();
+    Module->ReadConfig();
 }
 
 void TMainForm::FormClose()

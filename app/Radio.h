@@ -29,9 +29,16 @@
 // shows the message in an error box (ShowException) and lets the program go on. Message
 // boxes, beeps and the file dialog go through Prompts, so tests can record them.
 //
+// Module.   The module operations themselves live in the widget-free module core
+//          (module/RadioModule, a RadioModule on SerialConnector): the window maps its
+//          controls to and from a ModuleConfig, and shows what the core reports (the
+//          ModuleReport it implements) in the log, the status bar and message boxes.
+//
 // Methods are defined in the folder of their subsystem: app/Radio.cpp (construction,
-// start-up, port set-up, shutdown), module/ (command channel, module operations, input
-// rules), traffic/ (receive handling, link test, text and file sending).
+// start-up, port set-up, shutdown), module/ (the window's side of the module core, profiles,
+// input rules), traffic/ (receive handling, link test, text and file sending).
+
+#include "module/RadioModule.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -60,7 +67,7 @@ class TSpinEdit;
 extern const char *const PortNames[10];
 extern const char *const BaudNames[12];
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, private ModuleReport {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget *parent = nullptr);
@@ -131,10 +138,14 @@ public:
     QMenu *PopupMenu2; // on SentMemo
     QAction *Clear2;   // "Clear"
 
+    QAction *SaveProfile1; // "&File", above the separator: "Save Profile..."
+    QAction *LoadProfile1; // "&File", above the separator: "Load Profile..."
+
     // ---- Non-visual parts -------------------------------------------------------------
     QTimer *Timer1; // missed-packet timer of the link test; stopped
-    QTimer *Timer2; // configuration reply time-out; stopped
+    QTimer *Timer2; // configuration reply time-out (the module core's); stopped
     TRadioCom *SerialConnector;
+    RadioModule *Module; // the module core on SerialConnector
     TOpenDialog *OpenDialog1;
 
     // ---- Status bar: 0 module status, 1 port, 2 speed ---------------------------------
@@ -143,16 +154,16 @@ public:
     QLabel *StatusPanelLabel(int n) const { return panels_[n]; }
 
     // ---- Run-time state ---------------------------------------------------------------
-    int PortIndex = 0;             // 0 = COM1 ... 9 = COM10
-    int BaudIndex = 0;             // 0 = 9600, 1 = 19200, 2 = 38400, 3 = 57600, 4 = 115200
-    int CommandDelay = 0;          // ms between command steps; 4 from LoadSettings on
-    bool ConfigReadActive = false; // a configuration read is under way
-    float RecCount = 0;            // received packets
-    float ErrCount = 0;            // missed packets
-    bool ModuleAsleep = false;     // sent to sleep and not woken since
-    bool ContSend = false;         // keeps the continuous send going
-    double LastRecTime = 0;        // time of day of the previous data packet, in days
-    int CrcBytes = 2;              // CRC length in bytes, as the input rules last saw it
+    int PortIndex = 0;      // 0 = COM1 ... 9 = COM10
+    int BaudIndex = 0;      // 0 = 9600, 1 = 19200, 2 = 38400, 3 = 57600, 4 = 115200
+    int &CommandDelay;      // ms between command steps; 4 from LoadSettings on
+    bool &ConfigReadActive; // a configuration read is under way
+    float RecCount = 0;     // received packets
+    float ErrCount = 0;     // missed packets
+    bool &ModuleAsleep;     // sent to sleep and not woken since
+    bool ContSend = false;  // keeps the continuous send going
+    double LastRecTime = 0; // time of day of the previous data packet, in days
+    int CrcBytes = 2;       // CRC length in bytes, as the input rules last saw it
     // Continuous-send loops running (they nest), and whether a file transfer runs. A close
     // requested meanwhile waits for them: the outermost calls BusyLoopEnded() when it returns.
     int ContSendLoops = 0;
@@ -174,50 +185,37 @@ public:
     // the program then, without writing the settings again.
     void BusyLoopEnded();
 
-    // ---- Command channel (module/CommandChannel.cpp) ----------------------------------
+    // ---- Command channel (module/CommandChannel.cpp), on the module core -------------
     void ProgramModeOn();
     void ProgramModeOff();
     // Sends a text (8-bit characters, Latin-1) in one write; true on failure, which it has
     // reported: "Comm. Error!" in the log, "Status: Not Detected", a beep.
     bool SendText(const QByteArray &text);
-    // The low 8 bits of the value as one byte; a failed parameter byte is silent.
-    void SendParameter(int value);
     // A blocking pause of the command steps; received data waits meanwhile.
     void Pause(int ms);
-    // The one-byte exchange: letter, CommandDelay, parameter, CommandDelay, line down,
-    // CommandDelay. log (if not empty) is written where the letter's rule puts it.
-    enum class LogAt { BeforeLine, AfterLetter, AfterFirstWait };
-    void OneByteCommand(char letter, int parameter, const QString &log, LogAt at);
 
     // ---- Maintenance (module/Maintenance.cpp) -----------------------------------------
-    bool ConfigReplyPending = false; // the reply to the last "R" has not come yet
-    int ConfigByteCount = 0;         // dump bytes stored in ReplyBuffer so far
-    void ReadConfig();
+    bool &ConfigReplyPending; // the reply to the last "R" has not come yet
+    int &ConfigByteCount;     // dump bytes stored in ReplyBuffer so far
     void Timer2Timer();
-    void WakeUp();
-    void SleepModule();
-    void ResetModule();
     void ChangeSpeed();
     void Button5Click(); // Read Config.
     void Button7Click(); // Sleep
     void Button8Click(); // Reset
     void SetClick();     // Set Speed
 
-    // ---- Configuration write (module/ConfigWrite.cpp) ---------------------------------
+    // ---- Configuration write and profiles (module/ConfigWrite.cpp, module/Profiles.cpp)
     void Button2Click(); // Set Module
-    void WriteChannel();
-    void WriteDataLength1();
-    void WriteDataLength2();
-    void WriteDataLength1TX();
-    void WriteDataLength2TX();
-    void WriteDataRate();
-    void WritePower();
-    void WriteAddressWidth();
-    void WriteAddress1();
+    // The Settings frame as a configuration, read as Set Module reads it.
+    ModuleConfig FrameConfig();
+    // A configuration into the Settings frame, as operator input: the input rules run.
+    void ShowConfig(const ModuleConfig &config);
+    void SaveProfile1Click();
+    void LoadProfile1Click();
 
     // ---- Receive handling (traffic/Receive.cpp) ---------------------------------------
-    static constexpr int ReplyBufferSize = 100;
-    uint8_t ReplyBuffer[ReplyBufferSize] = {}; // the dump bytes of the current Read Config
+    static constexpr int ReplyBufferSize = RadioModule::ReplyBufferSize;
+    uint8_t (&ReplyBuffer)[ReplyBufferSize]; // the dump bytes of the current Read Config
     void SerialConnectorReceive(int Count);
     // What the window publishes as its own receive event: the same handler.
     void OnReceive(int Count) { SerialConnectorReceive(Count); }
@@ -264,6 +262,14 @@ protected:
     void On(Sender *sender, Signal signal, void (TMainForm::*handler)());
 
 private:
+    // ---- What the module core reports (module/CommandChannel.cpp) --------------------
+    void moduleLog(const QString &line) override;
+    void moduleNotDetected() override;
+    void programmingLine(bool raised) override;
+    void moduleAsleep(bool asleep) override;
+    void writeRefused(const ModuleRefusal &refusal) override;
+    void configRead(const ModuleConfig &config) override;
+
     void BuildControls();
     void WireEvents();
     // Each subsystem connects the events of its own handlers.

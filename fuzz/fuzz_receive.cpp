@@ -57,6 +57,10 @@ public:
     {
         return {};
     }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return {};
+    }
 };
 
 struct Bench {

@@ -1,69 +1,71 @@
-// The command channel: the module takes command letters while the programming line (RTS) is
-// raised, and relays data over the air while it is lowered.
+// The window's side of the module core: the command channel the rest of the window sends
+// through, and what the core reports, shown the way the operator knows it (the log pane, the
+// RTS and sleep boxes, the status bar with a beep, the error boxes).
 
+#include "app/Exception.h"
 #include "app/Memo.h"
 #include "app/Prompts.h"
 #include "app/Radio.h"
-#include "serial/Radiocom.h"
+#include "module/RadioModule.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
-#include <QThread>
-#include <QTimer>
 
-// The RTS box shows the line as last set, whatever the component answered (a closed port
-// refuses the change, and the box still follows).
 void TMainForm::ProgramModeOn()
 {
-    SerialConnector->SetRTSState(true);
-    RTS->setChecked(true);
+    Module->ProgramModeOn();
 }
 
 void TMainForm::ProgramModeOff()
 {
-    SerialConnector->SetRTSState(false);
-    RTS->setChecked(false);
+    Module->ProgramModeOff();
 }
 
 bool TMainForm::SendText(const QByteArray &text)
 {
-    const int sent = SerialConnector->SendBuffer(
-        reinterpret_cast<const unsigned char *>(text.constData()), int(text.size()));
-    if (sent == text.size())
-        return false;
-    // A closed port (-1) and a short write are the same failure to the operator.
-    Memo1->AddLine(QStringLiteral("Comm. Error!"));
-    SetStatusPanel(0, QStringLiteral("Status: Not Detected"));
-    Prompts::current()->beep();
-    return true;
-}
-
-void TMainForm::SendParameter(int value)
-{
-    SerialConnector->SendByte(static_cast<unsigned char>(value & 0xFF));
+    return Module->SendText(text);
 }
 
 void TMainForm::Pause(int ms)
 {
-    // The module's interpreter needs these gaps; nothing else paces the command steps.
-    QThread::msleep(static_cast<unsigned long>(ms));
+    RadioModule::Pause(ms);
 }
 
-void TMainForm::OneByteCommand(char letter, int parameter, const QString &log, LogAt at)
+void TMainForm::moduleLog(const QString &line)
 {
-    if (at == LogAt::BeforeLine && !log.isEmpty())
-        Memo1->AddLine(log);
-    ProgramModeOn();
-    SendText(QByteArray(1, letter));
-    if (at == LogAt::AfterLetter && !log.isEmpty())
-        Memo1->AddLine(log);
-    Pause(CommandDelay);
-    if (at == LogAt::AfterFirstWait && !log.isEmpty())
-        Memo1->AddLine(log);
-    SendParameter(parameter);
-    Pause(CommandDelay);
-    ProgramModeOff();
-    Pause(CommandDelay);
+    Memo1->AddLine(line);
+}
+
+void TMainForm::moduleNotDetected()
+{
+    SetStatusPanel(0, QStringLiteral("Status: Not Detected"));
+    Prompts::current()->beep();
+}
+
+void TMainForm::programmingLine(bool raised)
+{
+    RTS->setChecked(raised);
+}
+
+void TMainForm::moduleAsleep(bool asleep)
+{
+    SleepCheckBox->setChecked(asleep);
+}
+
+void TMainForm::writeRefused(const ModuleRefusal &refusal)
+{
+    // The console's own input errors come in a box of their own; a bad address pair is the
+    // conversion error the application shows for any handler.
+    if (refusal.kind == ModuleRefusal::Kind::Input)
+        Prompts::current()->critical(nullptr, QStringLiteral("Error"), refusal.text);
+    else
+        ShowException(EConvertError(refusal.text));
+}
+
+void TMainForm::configRead(const ModuleConfig &config)
+{
+    ShowConfig(config);
 }
 
 void TMainForm::WireModuleEvents()
@@ -73,7 +75,6 @@ void TMainForm::WireModuleEvents()
     On(Button7, &QPushButton::clicked, &TMainForm::Button7Click);
     On(Button8, &QPushButton::clicked, &TMainForm::Button8Click);
     On(Set, &QPushButton::clicked, &TMainForm::SetClick);
-    // The reply time-out fires once per Read Config, which arms it again.
-    Timer2->setSingleShot(true);
-    On(Timer2, &QTimer::timeout, &TMainForm::Timer2Timer);
+    On(SaveProfile1, &QAction::triggered, &TMainForm::SaveProfile1Click);
+    On(LoadProfile1, &QAction::triggered, &TMainForm::LoadProfile1Click);
 }

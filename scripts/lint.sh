@@ -7,7 +7,7 @@ bash scripts/install-deps.sh
 [ -f build/compile_commands.json ] || bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Generated moc files must exist for clang-tidy to parse the sources.
 cmake --build build >/dev/null
-mapfile -t sources < <(git ls-files 'app/*.cpp' 'module/*.cpp' 'traffic/*.cpp' 'serial/*.cpp' 'sim/*.cpp')
+mapfile -t sources < <(git ls-files 'app/*.cpp' 'module/*.cpp' 'traffic/*.cpp' 'serial/*.cpp' 'sim/*.cpp' 'cli/*.cpp')
 echo "== clang-tidy (${#sources[@]} files)"
 # clang-tidy reports on stderr next to its "N warnings generated" chatter; keep the reports.
 printf '%s\n' "${sources[@]}" | xargs -P 2 -n 4 clang-tidy -p build --quiet 2>&1 \

@@ -12,22 +12,20 @@
 //   11-15  address of data channel 2
 //   16-19  payload widths in bits: RX 1, RX 2, TX 1, TX 2
 
-#include <QString>
+#include "module/ModuleConfig.h"
 
 #include <cstdint>
 
-struct ConfigDump {
+// The decoded fields, as the dump reports them: the channel as sent (the spin box keeps it
+// within its range), powerIndex -1 for a code the list does not know, rateIndex 0 or 1, the
+// address width 0 to 7 (written as text, not limited here), both addresses as ten upper-case
+// hexadecimal digits, payload widths in bytes (bits / 8). CRC and the flags keep the values
+// every decoded dump shows.
+struct ConfigDump : ModuleConfig {
     static constexpr int Size = 20;
     static constexpr uint8_t Marker = 0x41;
 
-    bool valid = false;   // byte 0 was the marker
-    int channel = 0;      // as sent; the spin box keeps it within its range
-    int powerIndex = -1;  // PowerCombo item, -1 for a code the list does not know
-    int rateIndex = 0;    // RFDataRate item: 0 "250Kbs", 1 "1Mbs"
-    int addressWidth = 0; // 0 to 7: written as text, not limited here
-    QString address1;     // ten upper-case hexadecimal digits, first byte first
-    QString address2;
-    int dataW1 = 0, dataW2 = 0, dataW1TX = 0, dataW2TX = 0; // bytes (bits / 8)
+    bool valid = false; // byte 0 was the marker
 
     static ConfigDump decode(const uint8_t *bytes);
 };

@@ -2,13 +2,11 @@
 // for its answer the first 20 bytes are the configuration dump, decoded into the controls;
 // at all other times the bytes are radio payload, shown, counted and timed for the link test.
 
-#include "app/ComboBox.h"
 #include "app/Memo.h"
 #include "app/Radio.h"
-#include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
+#include "module/RadioModule.h"
 #include "serial/Radiocom.h"
-#include "traffic/ConfigDump.h"
 #include "traffic/CounterText.h"
 #include "traffic/KeyPressFilter.h"
 
@@ -20,7 +18,6 @@
 #include <QTimer>
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -62,49 +59,10 @@ void TMainForm::SerialConnectorReceive(int Count)
     RX->setChecked(true);
 
     if (ConfigReadActive) {
-        if (Count < ConfigDump::Size)
-            return; // the rest of the dump is still on its way
-        uint8_t batch[ConfigDump::Size];
-        const int got = SerialConnector->ReceiveBuffer(batch, ConfigDump::Size);
-        if (got <= 0) {
-            RX->setChecked(false); // the port went away under us: nothing to show
-            return;
-        }
-        // Only the bytes really read are stored, and never beyond the buffer: batches after
-        // the fifth (a wrong dump followed by more bytes) are read and dropped.
-        const int room = ReplyBufferSize - ConfigByteCount;
-        const int keep = got < room ? got : room;
-        if (keep > 0) {
-            std::memcpy(ReplyBuffer + ConfigByteCount, batch, size_t(keep));
-            ConfigByteCount += keep;
-        }
-        if (ConfigByteCount < ConfigDump::Size || ReplyBuffer[0] != ConfigDump::Marker) {
+        // The module core takes the dump and reports it (configRead fills the controls).
+        if (Module->TakeDump(Count))
             RX->setChecked(false);
-            return;
-        }
-        const ConfigDump d = ConfigDump::decode(ReplyBuffer);
-        // Through the controls, in this order, so that the input rules run as for typed
-        // values: the width sets the payload limits before the payload widths arrive.
-        Channel->SetValue(d.channel);
-        if (d.powerIndex >= 0)
-            PowerCombo->SetItemIndex(d.powerIndex);
-        RFDataRate->SetItemIndex(d.rateIndex);
-        Address_W->SetText(QString::number(d.addressWidth));
-        EditAddress1->setText(d.address1);
-        EditAddress2->setText(d.address2);
-        DataW1->SetValue(d.dataW1);
-        DataW2->SetValue(d.dataW2);
-        DataW1TX->SetValue(d.dataW1TX);
-        DataW2TX->SetValue(d.dataW2TX);
-        ShockBurstBox->setChecked(true);
-        DualChannelBox->setChecked(false);
-        CRCRadioGroup->SetItemIndex(1);
-
-        ConfigReadActive = false;
-        RX->setChecked(false);
-        ConfigReplyPending = false;
-        Memo1->AddLine(QStringLiteral("OK"));
-        return;
+        return; // else the rest of the dump is still on its way
     }
 
     const int width = DataW1->Value();

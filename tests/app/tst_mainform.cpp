@@ -437,7 +437,7 @@ private slots:
                 items << (a->isSeparator() ? QStringLiteral("-") : a->text());
             menus << top->text() + QLatin1Char(':') + items.join(QLatin1Char(','));
         }
-        QCOMPARE(menus, (QStringList{QStringLiteral("&File:-,E&xit"),
+        QCOMPARE(menus, (QStringList{QStringLiteral("&File:Save Profile...,Load Profile...,-,E&xit"),
                                      QStringLiteral("&Settings:&Serial port..."),
                                      QStringLiteral("&Help:&About...")}));
         QCOMPARE(f.PopupMenu1->actions(), QList<QAction *>{f.Clear1});

@@ -1,12 +1,12 @@
-# Installs into a scratch prefix and checks that the program, its desktop entry and icon,
-# and the user guide land where a Linux desktop looks for them.
+# Installs into a scratch prefix and checks that the program and quorvane-cli, the desktop
+# entry and icon, and the user guide land where a Linux desktop looks for them.
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
-foreach(f bin/quorvane share/applications/quorvane.desktop
+foreach(f bin/quorvane bin/quorvane-cli share/applications/quorvane.desktop
           share/icons/hicolor/scalable/apps/quorvane.svg share/doc/quorvane/user-guide.md
           share/doc/quorvane/simulator.md share/doc/quorvane/screenshots/main-window.png)
   if(NOT EXISTS ${PREFIX}/${f})

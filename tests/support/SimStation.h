@@ -10,6 +10,7 @@
 #include "sim/SimModule.h"
 #include "sim/SimulatedModules.h"
 #include "support/IsolatedSettings.h"
+#include "support/SimTrace.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -40,30 +41,19 @@ public:
     TMainForm &f() { return *form; }
 
     // The bytes the port sent to the module, in order, with the RTS level of each.
-    std::vector<SimTraceEntry> sent() const { return entries(SimTraceEntry::Direction::ToModule); }
-    QByteArray sentBytes() const { return bytes(SimTraceEntry::Direction::ToModule); }
-    QByteArray receivedBytes() const { return bytes(SimTraceEntry::Direction::FromModule); }
+    std::vector<SimTraceEntry> sent() const
+    {
+        return traceOf(module, SimTraceEntry::Direction::ToModule);
+    }
+    QByteArray sentBytes() const { return bytesOf(sent()); }
+    QByteArray receivedBytes() const
+    {
+        return bytesOf(traceOf(module, SimTraceEntry::Direction::FromModule));
+    }
 
     // The log without the empty line every pane starts with.
     QStringList log() const { return form->Memo1->Lines().mid(1); }
 
     SimModule *module = nullptr;
     std::unique_ptr<TMainForm> form;
-
-private:
-    std::vector<SimTraceEntry> entries(SimTraceEntry::Direction d) const
-    {
-        std::vector<SimTraceEntry> out;
-        for (const SimTraceEntry &e : module->trace())
-            if (e.direction == d)
-                out.push_back(e);
-        return out;
-    }
-    QByteArray bytes(SimTraceEntry::Direction d) const
-    {
-        QByteArray out;
-        for (const SimTraceEntry &e : entries(d))
-            out.append(char(e.byte));
-        return out;
-    }
 };

@@ -1,0 +1,63 @@
+// Module profiles from the File menu: the Settings frame saved as it stands, and a profile
+// loaded into the frame as operator input (the input rules run). Nothing is sent to the
+// module until Set Module.
+
+#include "app/Memo.h"
+#include "app/ModuleProfile.h"
+#include "app/Prompts.h"
+#include "app/Radio.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kFilter = QStringLiteral("Profiles (*.ini);;All Files (*)");
+
+void refuse(const QString &what, const QString &why)
+{
+    Prompts::current()->critical(nullptr, QStringLiteral("Error"),
+                                 QStringLiteral("Error. %1\n%2").arg(what, why));
+}
+
+} // namespace
+
+void TMainForm::SaveProfile1Click()
+{
+    // A frame that could not be loaded again is refused before a file is asked for.
+    const ModuleConfig config = FrameConfig();
+    const QString bad = ModuleProfile::Check(config);
+    if (!bad.isEmpty()) {
+        refuse(QStringLiteral("Profile not saved:"), bad);
+        return;
+    }
+    QString path = Prompts::current()->saveFileName(this, QStringLiteral("Save Profile"),
+                                                    QDir::currentPath(), kFilter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".ini");
+    const QString error = ModuleProfile::Save(path, config);
+    if (!error.isEmpty()) {
+        refuse(QStringLiteral("Profile not saved:"), error);
+        return;
+    }
+    Memo1->AddLine(QStringLiteral("Profile saved: %1").arg(QFileInfo(path).fileName()));
+}
+
+void TMainForm::LoadProfile1Click()
+{
+    const QString path = Prompts::current()->openFileName(this, QStringLiteral("Load Profile"),
+                                                          QDir::currentPath(), kFilter);
+    if (path.isEmpty())
+        return;
+    const ModuleProfile::Loaded profile = ModuleProfile::Load(path);
+    for (const QString &key : profile.unknownKeys)
+        Memo1->AddLine(QStringLiteral("Profile: unknown key \"%1\" ignored").arg(key));
+    if (!profile.ok) {
+        refuse(QStringLiteral("Profile not loaded:"), profile.error);
+        return;
+    }
+    ShowConfig(profile.config);
+    Memo1->AddLine(QStringLiteral("Profile loaded: %1").arg(QFileInfo(path).fileName()));
+}
