@@ -12,6 +12,7 @@
 #include "cli/Programmer.h"
 #include "serial/PortDirectory.h"
 #include "sim/SimulatedModules.h"
+#include "traffic/ResponsivePause.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -253,6 +254,7 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
 
 int main(int argc, char **argv)
 {
+    preciseTimers(); // the command steps' waits end on time, as in the console
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
