@@ -59,6 +59,13 @@ void TWritingForm::showEvent(QShowEvent *event)
     FormShow();
 }
 
+void TWritingForm::SetProgress(int lines)
+{
+    ProgressBar1->setUpdatesEnabled(false);
+    ProgressBar1->setValue(lines);
+    ProgressBar1->setUpdatesEnabled(true); // schedules the paint
+}
+
 void TWritingForm::FormShow()
 {
     Aborted = false;

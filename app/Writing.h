@@ -19,6 +19,11 @@ public:
     QPushButton *Button1;       // "&Abort"
     bool Aborted = false;       // "&Abort" pressed since the window was last shown
 
+    // Lines handled so far. QProgressBar paints at once on every visible step, which a file
+    // of many short lines would pay inside the timing of its packets; the bar is painted
+    // with the rest of the window when the events next run.
+    void SetProgress(int lines);
+
     void FormShow();     // every showing: a new transfer starts unaborted
     void Button1Click(); // "&Abort"
     // The close box and Escape: the window would go while the file still goes out, with no

@@ -85,7 +85,7 @@ void fileThroughput(BenchTable &t, const IsolatedSettings &settings, const QTemp
     const QString s = QStringLiteral("traffic");
     // 150 lines of 10 to 70 characters: one to three packets each, most with filler.
     QByteArray file;
-    QByteArray received; // what B must show, line breaks aside
+    QByteArray wire; // what must reach B's port
     qsizetype packets = 0;
     for (int i = 0; i < 150; ++i) {
         const QByteArray line = QByteArray("line ") + QByteArray::number(i) + ' ' +
@@ -95,9 +95,8 @@ void fileThroughput(BenchTable &t, const IsolatedSettings &settings, const QTemp
         const int n = TextFile::packetCount(out.size(), kWidth);
         packets += n;
         for (int k = 0; k < n; ++k)
-            received += TextFile::packet(out, kWidth, k);
+            wire += TextFile::packet(out, kWidth, k);
     }
-    received.replace('\r', QByteArray()).replace('\n', QByteArray());
     const QString path = dir.filePath(QStringLiteral("throughput.txt"));
     if (!writeFile(path, file)) {
         t.row(s, QStringLiteral("file for the throughput run"), QStringLiteral("failed"));
@@ -115,21 +114,26 @@ void fileThroughput(BenchTable &t, const IsolatedSettings &settings, const QTemp
     for (const double p : pauses)
         pauseMean += p / double(pauses.size());
 
-    // Both windows on screen, as an operator has them.
+    // Both windows on screen, as an operator has them. Their first show reads each module's
+    // configuration; the answers are in before the file starts.
     TwoStations link(settings, QStringLiteral("BT"), kWidth, baudIndex);
     link.a->show();
     link.b->show();
-    QCoreApplication::processEvents();
-    const QString want = QString::fromLatin1(received);
-    const auto shown = [&] { return link.b->RecMemo->Lines().join(QString()).size(); };
+    runUntil([&] { return !link.a->ConfigReadActive && !link.b->ConfigReadActive; }, 2000);
+    link.a.module->clearTrace();
+    link.b.module->clearTrace();
 
-    QElapsedTimer clock;
-    clock.start();
+    // Measured at the receiving end: when the last byte has reached B's port. (B's window
+    // runs on this same thread, so what its pane shows when is this process's business, not
+    // the link's.)
+    const SimNs start = simNow();
     link.a->SendTextFile(path);
-    const double senderMs = double(clock.nsecsElapsed()) / 1e6;
-    const bool complete = runUntil([&] { return shown() >= want.size(); }, 10000);
-    const double totalMs = double(clock.nsecsElapsed()) / 1e6;
-    const bool whole = link.b->RecMemo->Lines().join(QString()) == want;
+    const double senderMs = double(simNow() - start) / 1e6;
+    const bool complete =
+        runUntil([&] { return link.b.dataReceived().size() >= wire.size(); }, 10000);
+    const std::vector<SimTraceEntry> atB = link.b.module->trace();
+    const double totalMs = atB.empty() ? 0 : double(atB.back().time - start) / 1e6;
+    const bool whole = link.b.dataReceived() == wire;
 
     const double packetMs = lineTimeMs(kWidth, baud);
     const double floorMs = double(packets) * (packetMs + 10.0) + packetMs;
@@ -143,13 +147,13 @@ void fileThroughput(BenchTable &t, const IsolatedSettings &settings, const QTemp
     t.row(s, QStringLiteral("  sender busy"), ms(senderMs));
     t.row(s, QStringLiteral("  sender's own time a packet beyond line time and pause"),
           ms((senderMs - double(packets) * (pauseMean + packetMs)) / double(packets), 2));
-    t.row(s, QStringLiteral("  until B shows the last byte"), ms(totalMs));
+    t.row(s, QStringLiteral("  until the last byte has reached B's port"), ms(totalMs));
     t.row(s, QStringLiteral("  payload throughput (bytes of packets)"),
           QString::number(bytes / totalMs * 1000.0, 'f', 0) + QStringLiteral(" B/s"));
     t.row(s, QStringLiteral("  throughput against the floor's"),
           QString::number(floorMs / totalMs * 100.0, 'f', 1) + QStringLiteral(" %"),
           QStringLiteral(">= 97 %"), complete && whole && floorMs / totalMs >= 0.97);
-    t.row(s, QStringLiteral("  every line shown whole at B"),
+    t.row(s, QStringLiteral("  every byte reached B, in order"),
           whole ? QStringLiteral("yes") : QStringLiteral("no"), QStringLiteral("yes"), whole);
 }
 

@@ -152,7 +152,7 @@ void TMainForm::SendTextFile(const QString &path)
         SentMemo->AddLine(QString::fromLatin1(line));
         ++handled;
         if (progress)
-            progress->ProgressBar1->setValue(int(std::min<qsizetype>(handled, INT_MAX)));
+            progress->SetProgress(int(std::min<qsizetype>(handled, INT_MAX)));
         // The pause after a line's last packet is where the windows run: the echo and the
         // progress show, received data is handled and "&Abort" is taken, while the pause
         // runs instead of after it.
