@@ -18,6 +18,13 @@ public:
     {
         return QFileDialog::getOpenFileName(owner, title, dir, filter);
     }
+    QString saveFileName(QWidget *owner, const QString &title, const QString &dir,
+                         const QString &filter, bool appends) override
+    {
+        return QFileDialog::getSaveFileName(owner, title, dir, filter, nullptr,
+                                            appends ? QFileDialog::DontConfirmOverwrite
+                                                    : QFileDialog::Options());
+    }
 };
 
 SystemPrompts systemPrompts;

@@ -57,6 +57,11 @@ public:
     {
         return {};
     }
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &,
+                         bool) override
+    {
+        return {};
+    }
 };
 
 struct Bench {
