@@ -34,14 +34,16 @@ QLabel *Value(const char *name, QWidget *parent)
     return l;
 }
 
-// A caption and its value in one row of a grid, the caption naming the value.
-void Row(QGridLayout *grid, int row, int column, const QString &caption, QLabel *value)
+// A caption and its value (over span columns) in one row of a grid, the caption naming the
+// value.
+void Row(QGridLayout *grid, int row, int column, const QString &caption, QLabel *value,
+         int span = 1)
 {
     auto *c = new QLabel(caption, value->parentWidget());
     c->setBuddy(value);
     value->setAccessibleName(caption);
     grid->addWidget(c, row, column);
-    grid->addWidget(value, row, column + 1);
+    grid->addWidget(value, row, column + 1, 1, span);
 }
 
 QString percent(double p)
@@ -101,7 +103,8 @@ TLinkReportForm::TLinkReportForm(LinkReport &report, QWidget *parent)
     Row(grid, 0, 2, QStringLiteral("Loss"), LossValue);
     Row(grid, 1, 2, QStringLiteral("Loss, last 10 s"), RecentLossValue);
     Row(grid, 2, 2, QStringLiteral("Packets a second"), RateValue);
-    Row(grid, 3, 2, QStringLiteral("Time between packets"), GapValue);
+    // "last ..., mean ..., worst ..." needs the room of a whole row.
+    Row(grid, 4, 0, QStringLiteral("Time between packets"), GapValue, 3);
     grid->setColumnStretch(3, 1);
     NumberingNote = new QLabel(QStringLiteral("Loss needs numbered packets: tick \"Numbered\" in "
                                               "the sending station's Link Report."),
@@ -109,7 +112,7 @@ TLinkReportForm::TLinkReportForm(LinkReport &report, QWidget *parent)
     NumberingNote->setObjectName(QStringLiteral("NumberingNote"));
     NumberingNote->setWordWrap(true);
     NumberingNote->hide();
-    grid->addWidget(NumberingNote, 4, 0, 1, 4);
+    grid->addWidget(NumberingNote, 5, 0, 1, 4);
 
     Chart = new LinkChart(this);
     Chart->setObjectName(QStringLiteral("Chart"));
