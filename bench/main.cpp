@@ -16,11 +16,12 @@ void benchModule(BenchTable &t);
 void benchTraffic(BenchTable &t);
 void benchSoak(BenchTable &t);
 void benchFlood(BenchTable &t);
+void benchReport(BenchTable &t);
 int runSoakStation(const QString &role, int seconds);
 
 static const BenchEntry kSections[] = {
     {"serial", benchSerial},   {"app", benchApp},   {"sim", benchSim},     {"module", benchModule},
-    {"traffic", benchTraffic}, {"soak", benchSoak}, {"flood", benchFlood},
+    {"traffic", benchTraffic}, {"soak", benchSoak}, {"flood", benchFlood}, {"report", benchReport},
 };
 
 double cpuSecondsOfOtherThreads()
