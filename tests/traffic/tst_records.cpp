@@ -116,13 +116,28 @@ private slots:
         QVERIFY(prompts_.messages.isEmpty());
     }
 
-    void recordThatCannotBeOpened()
+    // A file that cannot be opened is refused; a write that fails (a full disk) ends the
+    // record. Either way the operator is told, and the window no longer shows a record.
+    void recordFailures_data()
     {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("folder missing") << "missing/r.txt"
+                                        << "Cannot record to ";
+        QTest::newRow("disk full") << "/dev/full"
+                                   << "Recording stopped: ";
+    }
+    void recordFailures()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, message);
         TwoStations link(settings_, QStringLiteral("E"), 25);
-        prompts_.fileAnswers << files_.filePath(QStringLiteral("no-such-folder/r.txt"));
+        prompts_.fileAnswers << (path.startsWith(QLatin1Char('/')) ? path : files_.filePath(path));
         link.b->RecordToFile1->trigger();
-        QCOMPARE(prompts_.messages.size(), 1);
-        QVERIFY(prompts_.messages[0].text.startsWith(QStringLiteral("Cannot record to ")));
+        link.b->Button10->click(); // a line for the Sent pane
+        QTRY_COMPARE(prompts_.messages.size(), 1);
+        QVERIFY2(prompts_.messages[0].text.startsWith(message),
+                 qPrintable(prompts_.messages[0].text));
         QVERIFY(link.b->RecordingLabel->isHidden());
         QVERIFY(link.b->RecordToFile1->isEnabled());
     }
