@@ -216,32 +216,29 @@ void TLinkReportForm::ResetButtonClick()
 
 void TLinkReportForm::CsvButtonClick()
 {
-    const QString path = Prompts::current()->saveFileName(
-        this, QStringLiteral("Save CSV"),
-        QDir::current().filePath(QStringLiteral("link-report.csv")),
-        QStringLiteral("CSV Files (*.csv)"), false);
-    if (path.isEmpty())
-        return;
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && report_.writeCsv(file) && file.commit())
-        return;
-    Prompts::current()->critical(
-        this, QStringLiteral("Error!"),
-        QStringLiteral("Cannot save %1: %2").arg(path, file.errorString()));
+    SaveFile(QStringLiteral("Save CSV"), QStringLiteral("link-report.csv"),
+             QStringLiteral("CSV Files (*.csv)"),
+             [this](QIODevice &file) { return report_.writeCsv(file); });
 }
 
 void TLinkReportForm::ChartButtonClick()
 {
+    Chart->SetChart(report_.chart(StampClock::program().elapsed()));
+    SaveFile(QStringLiteral("Save Chart"), QStringLiteral("link-report.png"),
+             QStringLiteral("PNG Pictures (*.png)"),
+             [this](QIODevice &file) { return Chart->Image(QSize(800, 320)).save(&file, "PNG"); });
+}
+
+void TLinkReportForm::SaveFile(const QString &title, const QString &name, const QString &filter,
+                               const std::function<bool(QIODevice &)> &write)
+{
     const QString path = Prompts::current()->saveFileName(
-        this, QStringLiteral("Save Chart"),
-        QDir::current().filePath(QStringLiteral("link-report.png")),
-        QStringLiteral("PNG Pictures (*.png)"), false);
+        this, title, QDir::current().filePath(name), filter, false);
     if (path.isEmpty())
         return;
-    Chart->SetChart(report_.chart(StampClock::program().elapsed()));
+    // Written whole and renamed into place: a failure leaves the file that was there.
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && Chart->Image(QSize(800, 320)).save(&file, "PNG") &&
-        file.commit())
+    if (file.open(QIODevice::WriteOnly) && write(file) && file.commit())
         return;
     Prompts::current()->critical(
         this, QStringLiteral("Error!"),

@@ -14,9 +14,12 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class LinkChart;
 class LinkReport;
 class QCheckBox;
+class QIODevice;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -58,5 +61,9 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // Asks where (proposing name in the working folder) and writes the file with write.
+    void SaveFile(const QString &title, const QString &name, const QString &filter,
+                  const std::function<bool(QIODevice &)> &write);
+
     LinkReport &report_;
 };
