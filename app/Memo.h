@@ -25,7 +25,6 @@
 #include <QStringList>
 
 class PaneRecorder;
-class QAction;
 class QMenu;
 class QTimer;
 
@@ -48,6 +47,7 @@ public:
     void SetRecorder(PaneRecorder *recorder, const QString &paneName);
     // Shows menu on a right click, with Copy, Select All and "Save As..." added to its items.
     void UsePopupMenu(QMenu *menu);
+    // Select All, the lines still on their way to the pane included.
     void SelectAllLines();
     // Asks for a file and writes the pane's text there; a failed write is shown.
     void SaveAs();

@@ -27,8 +27,8 @@ void PaneRecorder::stop()
 
 void PaneRecorder::writeLines(const QString &pane, QStringView text)
 {
-    const QByteArray head = StampClock::program().iso(StampClock::program().elapsed()).toLatin1() +
-                            '\t' + pane.toUtf8() + '\t';
+    const StampClock &clock = StampClock::program();
+    const QByteArray head = clock.iso(clock.elapsed()).toLatin1() + '\t' + pane.toUtf8() + '\t';
     QByteArray out;
     for (const QStringView line : text.split(u'\n')) {
         QString shown = line.toString();

@@ -83,7 +83,6 @@ void LinkReport::reset(qint64 at)
     lastGap_ = worstGap_ = gapSum_ = gaps_ = 0;
     firstAt_ = -1;
     rows_.clear();
-    droppedRows_ = 0;
     bucketMs_ = 1000;
     buckets_.clear();
 }
@@ -169,10 +168,8 @@ void LinkReport::addRow(const Row &row)
         firstAt_ = row.at;
 
     rows_.push_back(row);
-    if (qsizetype(rows_.size()) > MaxRows) {
+    if (qsizetype(rows_.size()) > MaxRows)
         rows_.pop_front();
-        ++droppedRows_;
-    }
 
     Bucket &b = buckets_[size_t(fit(buckets_, bucketMs_, row.at - since_))];
     ++b.received;

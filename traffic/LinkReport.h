@@ -3,8 +3,8 @@
 // The link report: what a range test asks and the link test's two counters cannot answer,
 // namely how many packets were lost, where and when.
 //
-// Sending side: whether test packets are numbered, the next number, packets sent and the
-// pace. Receiving side: every data packet the receive handling reads is looked at here.
+// Sending side: whether test packets are numbered (and the next number), packets sent and
+// the pace. Receiving side: every data packet the receive handling reads is looked at here.
 // Numbered packets (TestPacket) are found however the reads cut or merge them and counted as
 // received, lost (numbers skipped), duplicated (a number seen again) or out of order (a number
 // below one already seen, which takes back the loss its gap had counted). Anything else counts
@@ -23,10 +23,10 @@
 // Times are milliseconds of StampClock::program(). The report's Reset, Start and Stop never
 // touch the link test's own counters ("Rec. Data", "Data Error").
 
+#include "traffic/PacketScanner.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
-
-#include "traffic/PacketScanner.h"
 
 #include <bitset>
 #include <deque>
@@ -70,7 +70,6 @@ public:
     // ---- sending
     bool numbered() const { return numbered_; }
     void setNumbered(bool on) { numbered_ = on; }
-    qint64 nextNumber() const { return nextNumber_; }
     // The test packet to send next: numbered or plain. Empty for a numbered packet the width
     // cannot hold.
     QByteArray testPacket(int width) const;
@@ -105,7 +104,6 @@ public:
     double meanGapMs() const { return gaps_ ? double(gapSum_) / double(gaps_) : 0; }
 
     const std::deque<Row> &rows() const { return rows_; }
-    qint64 droppedRows() const { return droppedRows_; }
     Chart chart(qint64 now) const;
 
     // time,sequence,gap_ms,width,lost_before: one row per packet, oldest first. False when the
@@ -140,7 +138,6 @@ private:
     qint64 lastGap_ = 0, worstGap_ = 0, gapSum_ = 0, gaps_ = 0;
     qint64 firstAt_ = -1; // the first packet since Start or Reset
     std::deque<Row> rows_;
-    qint64 droppedRows_ = 0;
     qint64 bucketMs_ = 1000;
     std::vector<Bucket> buckets_;
 };
