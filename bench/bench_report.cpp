@@ -99,9 +99,9 @@ void benchReport(BenchTable &t)
     const auto growth = [](const StationPair &p) {
         return p.receiver.value("rss_max") - p.receiver.value("rss_minute");
     };
-    t.row(s, QStringLiteral("receiver memory growth after the first minute, window closed"),
+    t.row(s, QStringLiteral("receiver memory growth after minute 1, window closed"),
           QString::number(growth(closed), 'f', 1) + QStringLiteral(" MiB"));
-    t.row(s, QStringLiteral("receiver memory growth after the first minute, window open"),
+    t.row(s, QStringLiteral("receiver memory growth after minute 1, window open"),
           QString::number(growth(open), 'f', 1) + QStringLiteral(" MiB"));
     t.row(s, QStringLiteral("  the window's part of it (open - closed)"),
           QString::number(growth(open) - growth(closed), 'f', 1) + QStringLiteral(" MiB"),
