@@ -1,5 +1,12 @@
 #include "app/Memo.h"
 
+#include "app/PaneRecorder.h"
+#include "app/Prompts.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -30,6 +37,8 @@ void TMemo::AddLine(const QString &line)
     QString text = line;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (recorder_)
+        recorder_->write(paneName_, text);
     if (text.size() <= MaxLineLength) {
         pending_ << text;
     } else {
@@ -86,4 +95,54 @@ void TMemo::Clear()
     pending_.clear();
     flushTimer_->stop();
     clear();
+}
+
+void TMemo::SetRecorder(PaneRecorder *recorder, const QString &paneName)
+{
+    recorder_ = recorder;
+    paneName_ = paneName;
+}
+
+void TMemo::UsePopupMenu(QMenu *menu)
+{
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, menu,
+            [this, menu](const QPoint &at) { menu->popup(mapToGlobal(at)); });
+    QAction *copyItem = menu->addAction(QStringLiteral("Copy"), this, &QPlainTextEdit::copy);
+    copyItem->setEnabled(false);
+    connect(this, &QPlainTextEdit::copyAvailable, copyItem, &QAction::setEnabled);
+    menu->addAction(QStringLiteral("Select All"), this, &TMemo::SelectAllLines);
+    menu->addAction(QStringLiteral("Save As..."), this, &TMemo::SaveAs);
+}
+
+void TMemo::SelectAllLines()
+{
+    Flush();
+    selectAll();
+}
+
+void TMemo::SaveAs()
+{
+    const QString path = Prompts::current()->saveFileName(
+        this, QStringLiteral("Save As"),
+        QDir::current().filePath(paneName_ + QStringLiteral(".txt")),
+        QStringLiteral("Text Files (*.txt)"), false);
+    QString error;
+    if (!path.isEmpty() && !SaveToFile(path, error))
+        Prompts::current()->critical(this, QStringLiteral("Error!"),
+                                     QStringLiteral("Cannot save %1: %2").arg(path, error));
+}
+
+bool TMemo::SaveToFile(const QString &path, QString &error) const
+{
+    // Written whole and renamed into place: a failure never leaves half a file where the
+    // operator's file was.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        const QByteArray text = Lines().join(QLatin1Char('\n')).toUtf8() + '\n';
+        if (file.write(text) == text.size() && file.commit())
+            return true;
+    }
+    error = file.errorString();
+    return false;
 }

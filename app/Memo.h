@@ -15,11 +15,17 @@
 // lost: the layout of one line costs time that grows with the square of its length when it
 // has no place to break (a megabyte froze the window for most of a minute), pieces of a
 // kilobyte cost about a millisecond each.
+//
+// Every line the pane takes also goes to the pane record (PaneRecorder) under the pane's
+// name while a record runs. The pane's pop-up menu offers Copy, Select All and "Save As..."
+// (the pane's text as it shows it) after whatever the window put there first.
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QStringList>
 
+class PaneRecorder;
+class QMenu;
 class QTimer;
 
 class TMemo : public QPlainTextEdit {
@@ -37,10 +43,23 @@ public:
     // Back to one empty line.
     void Clear();
 
+    // The pane's name in the record and in the file name Save As proposes ("Received").
+    void SetRecorder(PaneRecorder *recorder, const QString &paneName);
+    // Shows menu on a right click, with Copy, Select All and "Save As..." added to its items.
+    void UsePopupMenu(QMenu *menu);
+    // Select All, the lines still on their way to the pane included.
+    void SelectAllLines();
+    // Asks for a file and writes the pane's text there; a failed write is shown.
+    void SaveAs();
+    // The pane's text, a line break after each line; false with the reason when it fails.
+    bool SaveToFile(const QString &path, QString &error) const;
+
 private:
     void Flush();
 
     QStringList pending_;
     QTimer *flushTimer_;
     QElapsedTimer sinceFlush_; // since lines last reached the document
+    PaneRecorder *recorder_ = nullptr;
+    QString paneName_;
 };

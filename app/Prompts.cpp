@@ -19,9 +19,11 @@ public:
         return QFileDialog::getOpenFileName(owner, title, dir, filter);
     }
     QString saveFileName(QWidget *owner, const QString &title, const QString &dir,
-                         const QString &filter) override
+                         const QString &filter, bool appends) override
     {
-        return QFileDialog::getSaveFileName(owner, title, dir, filter);
+        return QFileDialog::getSaveFileName(owner, title, dir, filter, nullptr,
+                                            appends ? QFileDialog::DontConfirmOverwrite
+                                                    : QFileDialog::Options());
     }
 };
 

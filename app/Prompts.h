@@ -1,7 +1,7 @@
 #pragma once
 
 // Everything modal or audible goes through this one seam: error message boxes, the system
-// beep and the file-open dialog. The program uses the default (Qt's message box, beep and
+// beep and the file dialogs. The program uses the default (Qt's message box, beep and
 // file dialog); tests install a recording implementation, so no test ever waits on a modal
 // window.
 
@@ -20,9 +20,11 @@ public:
     // A file-open dialog; filter in Qt's form ("Text Files (*.txt)"). Empty when cancelled.
     virtual QString openFileName(QWidget *owner, const QString &title, const QString &dir,
                                  const QString &filter) = 0;
-    // A file-save dialog, the same way; it asks before replacing a file.
+    // A file-save dialog; dir may name the file proposed. It asks before an existing file is
+    // replaced, unless appends: the file is then written after what it holds. Empty when
+    // cancelled.
     virtual QString saveFileName(QWidget *owner, const QString &title, const QString &dir,
-                                 const QString &filter) = 0;
+                                 const QString &filter, bool appends) = 0;
 
     // The installed implementation, else the default one.
     static Prompts *current();

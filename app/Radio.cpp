@@ -7,8 +7,10 @@
 #include "app/Exception.h"
 #include "app/FormParts.h"
 #include "app/IniFile.h"
+#include "app/LinkReportForm.h"
 #include "app/Memo.h"
 #include "app/OpenDialog.h"
+#include "app/PaneRecorder.h"
 #include "app/PortSettings.h"
 #include "app/Prompts.h"
 #include "app/RadioGroup.h"
@@ -17,6 +19,7 @@
 #include "module/RadioModule.h"
 #include "serial/PortDirectory.h"
 #include "serial/Radiocom.h"
+#include "traffic/LinkReport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -90,6 +93,8 @@ TMainForm::~TMainForm()
     SerialConnector->SetComStatus(false);
     SerialConnector->SetOnNotice({});
     delete OpenDialog1;
+    delete LinkReportForm; // it shows the report: gone first
+    delete Report;
     delete Module;
 }
 
@@ -108,15 +113,23 @@ void TMainForm::BuildControls()
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     SaveProfile1 = file->addAction(QStringLiteral("Save Profile..."));
     LoadProfile1 = file->addAction(QStringLiteral("Load Profile..."));
+    RecordToFile1 = file->addAction(QStringLiteral("Record to File..."));
+    StopRecording1 = file->addAction(QStringLiteral("Stop Recording"));
+    StopRecording1->setEnabled(false);
     N1 = file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("E&xit"));
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    LinkReport1 = view->addAction(QStringLiteral("&Link Report..."));
     QMenu *settings = menuBar()->addMenu(QStringLiteral("&Settings"));
     Setup1 = settings->addAction(QStringLiteral("&Serial port..."));
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     About1 = help->addAction(QStringLiteral("&About..."));
     SaveProfile1->setObjectName(QStringLiteral("SaveProfile1"));
     LoadProfile1->setObjectName(QStringLiteral("LoadProfile1"));
+    RecordToFile1->setObjectName(QStringLiteral("RecordToFile1"));
+    StopRecording1->setObjectName(QStringLiteral("StopRecording1"));
     N1->setObjectName(QStringLiteral("N1"));
+    LinkReport1->setObjectName(QStringLiteral("LinkReport1"));
     Exit1->setObjectName(QStringLiteral("Exit1"));
     Setup1->setObjectName(QStringLiteral("Setup1"));
     About1->setObjectName(QStringLiteral("About1"));
@@ -301,13 +314,8 @@ void TMainForm::BuildControls()
     Clear2 = PopupMenu2->addAction(QStringLiteral("Clear"));
     Clear1->setObjectName(QStringLiteral("Clear1"));
     Clear2->setObjectName(QStringLiteral("Clear2"));
-    for (const auto &[pane, menu] :
-         {std::pair{RecMemo, PopupMenu1}, std::pair{SentMemo, PopupMenu2}}) {
-        pane->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(
-            pane, &QWidget::customContextMenuRequested, menu,
-            [pane = pane, menu = menu](const QPoint &at) { menu->popup(pane->mapToGlobal(at)); });
-    }
+    RecMemo->UsePopupMenu(PopupMenu1);
+    SentMemo->UsePopupMenu(PopupMenu2);
 
     // ---- Right block
     const int rightX = kLeftWidth + 2;
@@ -349,6 +357,8 @@ void TMainForm::BuildControls()
     dark.setColor(QPalette::Base, Qt::black);
     dark.setColor(QPalette::Text, Qt::white);
     Memo1->setPalette(dark);
+    PopupMenu3 = new QMenu(Memo1);
+    Memo1->UsePopupMenu(PopupMenu3);
     Button1 = Button("Button1", QStringLiteral("Exit"), client);
     Button1->setGeometry(rightX + 20, centralHeight - exitHeight - 3, rightWidth - 40, exitHeight);
 
@@ -364,6 +374,13 @@ void TMainForm::BuildControls()
         panels_[i]->setFixedWidth(kPanelWidths[i]);
         statusBar()->addWidget(panels_[i]);
     }
+    RecordingLabel = new QLabel(statusBar());
+    RecordingLabel->setObjectName(QStringLiteral("RecordingLabel"));
+    QPalette red = RecordingLabel->palette();
+    red.setColor(QPalette::WindowText, QColor(0xC0, 0, 0));
+    RecordingLabel->setPalette(red);
+    statusBar()->addPermanentWidget(RecordingLabel);
+    RecordingLabel->hide();
 
     // ---- Non-visual parts
     Timer1 = new QTimer(this);
@@ -383,6 +400,11 @@ void TMainForm::BuildControls()
         Memo1->AddLine(text);
     });
     OpenDialog1 = new TOpenDialog(this);
+    Report = new LinkReport;
+    Recorder = new PaneRecorder(this);
+    RecMemo->SetRecorder(Recorder, QStringLiteral("Received"));
+    SentMemo->SetRecorder(Recorder, QStringLiteral("Sent"));
+    Memo1->SetRecorder(Recorder, QStringLiteral("Log"));
 
     // Fixed size: the client area plus the menu bar, which Qt keeps inside the window.
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -406,6 +428,7 @@ void TMainForm::WireEvents()
     On(CRCRadioGroup, &TRadioGroup::Click, &TMainForm::CRCRadioGroupClick);
     WireModuleEvents();
     WireTrafficEvents();
+    WireRecordEvents();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -17,6 +17,11 @@
 // In.      Everything from the module arrives as SerialConnector's OnReceive on this thread:
 //          a configuration dump fills the configuration controls (their change events run
 //          the input rules again), radio data goes to RecMemo and the link test counters.
+// Report.  The link report (LinkReport) sees every data packet the receive handling reads
+//          and every test packet sent; its window (View, "Link Report...") shows it, and
+//          asks for numbered test packets.
+// Record.  File, "Record to File..." hands every line any pane takes to the pane record
+//          (PaneRecorder), stamped, until "Stop Recording"; the status bar says so meanwhile.
 // Rules.   UpdateMaxDataLength ties DataW1 and DataW2 to the address width and the CRC
 //          length; it runs from LoadSettings and from every change of those controls.
 // Status.  Panel 0 says whether the module answers, panel 1 the port, panel 2 the speed;
@@ -40,6 +45,8 @@
 
 #include "module/RadioModule.h"
 
+#include "traffic/TestPacket.h"
+
 #include <QByteArray>
 #include <QMainWindow>
 #include <QString>
@@ -47,6 +54,8 @@
 #include <cstdint>
 #include <functional>
 
+class LinkReport;
+class PaneRecorder;
 class QAction;
 class QCheckBox;
 class QGroupBox;
@@ -56,6 +65,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class TComboBox;
+class TLinkReportForm;
 class TMemo;
 class TOpenDialog;
 class TRadioCom;
@@ -140,6 +150,13 @@ public:
 
     QAction *SaveProfile1; // "&File", above the separator: "Save Profile..."
     QAction *LoadProfile1; // "&File", above the separator: "Load Profile..."
+    // File, before the separator: the pane record. The "&View" menu, between "&File" and
+    // "&Settings": the link report. Every pane's menu offers Copy, Select All and "Save As..."
+    // after its own items (TMemo); the Log pane's has only those.
+    QAction *RecordToFile1;  // "Record to File..."
+    QAction *StopRecording1; // "Stop Recording"
+    QAction *LinkReport1;    // "&Link Report..."
+    QMenu *PopupMenu3;       // on Memo1
 
     // ---- Non-visual parts -------------------------------------------------------------
     QTimer *Timer1; // missed-packet timer of the link test; stopped
@@ -147,11 +164,15 @@ public:
     TRadioCom *SerialConnector;
     RadioModule *Module; // the module core on SerialConnector
     TOpenDialog *OpenDialog1;
+    LinkReport *Report;                        // the link report of this station
+    TLinkReportForm *LinkReportForm = nullptr; // its window, made when first asked for
+    PaneRecorder *Recorder;                    // the pane record
 
     // ---- Status bar: 0 module status, 1 port, 2 speed ---------------------------------
     QString StatusPanel(int n) const;
     void SetStatusPanel(int n, const QString &text);
     QLabel *StatusPanelLabel(int n) const { return panels_[n]; }
+    QLabel *RecordingLabel; // right of the panels while a record runs: "Recording to ..."
 
     // ---- Run-time state ---------------------------------------------------------------
     int PortIndex = 0;      // 0 = COM1 ... 9 = COM10
@@ -223,7 +244,8 @@ public:
     void Clear2Click(); // "Clear" on SentMemo
 
     // ---- Link test (traffic/LinkTest.cpp) ---------------------------------------------
-    static const char TestAlphabet[]; // the 63 characters test packets are cut from
+    static constexpr auto &TestAlphabet = TestPacket::Alphabet; // test packets are cut from it
+    // Sends the test packet the link report asks for: numbered, or cut from TestAlphabet.
     void SendTestPacket();
     void Button10Click(); // SendTest
     void Button4Click();  // Cont.Send
@@ -231,6 +253,16 @@ public:
     void Timer1Timer();   // a missed packet
     void Button3Click();  // Clr beside Rec. Data
     void Button6Click();  // Clr beside Data Error
+
+    void LinkReport1Click(); // View, "Link Report..."
+
+    // ---- Records (app/Records.cpp) ----------------------------------------------------
+    void RecordToFile1Click();  // File, "Record to File..."
+    void StopRecording1Click(); // File, "Stop Recording"
+    // The record ended on a failed write: the operator is told why.
+    void RecordFailed(const QString &reason);
+    // Menu items and the status bar as the record stands.
+    void ShowRecording();
 
     // ---- Text and file sending (traffic/TextSend.cpp) ---------------------------------
     void SendEditKeyPress(char &Key);
@@ -275,6 +307,7 @@ private:
     // Each subsystem connects the events of its own handlers.
     void WireModuleEvents();  // module/
     void WireTrafficEvents(); // traffic/
+    void WireRecordEvents();  // app/Records.cpp
 
     QLabel *panels_[3] = {};
     bool shown_ = false;

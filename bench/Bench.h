@@ -3,6 +3,7 @@
 // The benchmark program prints one table: a row per figure, with its target and whether it
 // met it. Figures are measured here, never by timed tests.
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -55,6 +56,14 @@ double cpuSecondsOfOtherThreads();
 double cpuSecondsOfProcess();
 // Resident memory of the process in MiB.
 double residentMiB();
+
+// Two stations, each a program of its own (qv_bench --station ROLE SECONDS, see
+// bench_soak.cpp), on an air of their own without loss: what each printed as key=value.
+struct StationPair {
+    QMap<QString, double> sender, receiver;
+    bool ok = false;
+};
+StationPair runStationPair(int seconds, const QString &senderRole, const QString &receiverRole);
 
 using BenchSection = std::function<void(BenchTable &)>;
 struct BenchEntry {

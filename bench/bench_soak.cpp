@@ -3,15 +3,18 @@
 // 1800 unless set), the other counts. Reported per program: resident memory growth, CPU share
 // of one core; and packets received against packets sent.
 //
-// The bench starts itself twice in "station" mode (qv_bench --station send|receive SECONDS);
+// The bench starts itself twice in "station" mode (qv_bench --station ROLE SECONDS);
 // each station is a main window as the program builds it, shown (so that it resets the module
-// and reads its configuration) and driven through its buttons.
+// and reads its configuration) and driven through its buttons. Roles: "send" and "receive";
+// "send-numbered" ticks "Numbered" first, "receive-window" opens the Link Report window.
 
 #include "app/Radio.h"
 #include "bench/Bench.h"
 #include "sim/SimModule.h"
 #include "sim/SimulatedModules.h"
+#include "traffic/LinkReport.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -53,8 +56,8 @@ QMap<QString, double> parseReport(const QByteArray &out)
 int runSoakStation(const QString &role, int seconds)
 {
     registerSimulatedModules();
-    const QString module =
-        role == QLatin1String("send") ? QStringLiteral("A") : QStringLiteral("B");
+    const bool sender = role.startsWith(QLatin1String("send"));
+    const QString module = sender ? QStringLiteral("A") : QStringLiteral("B");
     {
         QFile ini(QDir(qEnvironmentVariable("XDG_CONFIG_HOME")).filePath("Quorvane.ini"));
         if (!ini.open(QIODevice::WriteOnly))
@@ -65,17 +68,22 @@ int runSoakStation(const QString &role, int seconds)
     TMainForm form;
     MainForm = &form;
     form.show(); // Reset and Read Config: the controls take the module's payload widths
+    form.Report->setNumbered(role == QLatin1String("send-numbered"));
+    if (role == QLatin1String("receive-window"))
+        form.LinkReport1->trigger();
     runFor(3000);
 
     const double rssStart = residentMiB();
     const double cpuStart = cpuSecondsOfProcess();
     double rssMax = rssStart;
+    double rssMinute = 0; // after the first minute
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout,
                      [&rssMax] { rssMax = std::max(rssMax, residentMiB()); });
     sampler.start(5000);
+    QTimer::singleShot(60000, &form, [&rssMinute] { rssMinute = residentMiB(); });
 
-    if (role == QLatin1String("send")) {
+    if (sender) {
         QTimer::singleShot(seconds * 1000, &form, [&form] { form.Button9->click(); });
         QTimer::singleShot(0, &form, [&form] { form.Button4->click(); });
         // The click above runs the continuous send's loop until Stop; then a grace period
@@ -88,27 +96,26 @@ int runSoakStation(const QString &role, int seconds)
     sampler.stop();
     rssMax = std::max(rssMax, residentMiB());
     SimModule *m = SimModule::named(module);
-    std::printf("rss_start=%.2f rss_end=%.2f rss_max=%.2f cpu_s=%.3f sent=%llu heard=%llu "
-                "count=%.0f\n",
-                rssStart, residentMiB(), rssMax, cpuSecondsOfProcess() - cpuStart,
+    std::printf("rss_start=%.2f rss_minute=%.2f rss_end=%.2f rss_max=%.2f cpu_s=%.3f sent=%llu "
+                "heard=%llu count=%.0f numbered=%lld lost=%lld\n",
+                rssStart, rssMinute, residentMiB(), rssMax, cpuSecondsOfProcess() - cpuStart,
                 static_cast<unsigned long long>(m->packetsSent()),
-                static_cast<unsigned long long>(m->packetsHeard()), double(form.RecCount));
+                static_cast<unsigned long long>(m->packetsHeard()), double(form.RecCount),
+                static_cast<long long>(form.Report->numberedCount()),
+                static_cast<long long>(form.Report->lost()));
     std::fflush(stdout);
     MainForm = nullptr;
     return 0;
 }
 
-void benchSoak(BenchTable &t)
+StationPair runStationPair(int seconds, const QString &senderRole, const QString &receiverRole)
 {
-    const QString s = QStringLiteral("soak");
-    const int seconds = qEnvironmentVariableIsSet("QV_BENCH_SOAK_SECONDS")
-                            ? qEnvironmentVariableIntValue("QV_BENCH_SOAK_SECONDS")
-                            : 1800;
     QTemporaryDir sendHome, receiveHome;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QV_TEST")); // the two programs must meet on the air
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QV_SIM_AIR"), QStringLiteral("soak-%1").arg(::getpid()));
+    env.insert(QStringLiteral("QV_SIM_AIR"),
+               QStringLiteral("soak-%1-%2").arg(::getpid()).arg(receiverRole));
     env.insert(QStringLiteral("QV_SIM_LOSS"), QStringLiteral("0"));
     const QString self = QCoreApplication::applicationFilePath();
 
@@ -120,17 +127,32 @@ void benchSoak(BenchTable &t)
         p.waitForStarted();
     };
     QProcess receiver, sender;
-    start(receiver, QStringLiteral("receive"), receiveHome.path());
-    start(sender, QStringLiteral("send"), sendHome.path());
+    start(receiver, receiverRole, receiveHome.path());
+    start(sender, senderRole, sendHome.path());
     const int limit = (seconds + 60) * 1000;
     sender.waitForFinished(limit);
     receiver.waitForFinished(limit);
-    const QMap<QString, double> a = parseReport(sender.readAllStandardOutput());
-    const QMap<QString, double> b = parseReport(receiver.readAllStandardOutput());
-    if (!a.contains(QStringLiteral("sent")) || !b.contains(QStringLiteral("heard"))) {
+    StationPair pair{parseReport(sender.readAllStandardOutput()),
+                     parseReport(receiver.readAllStandardOutput())};
+    pair.ok = pair.sender.contains(QStringLiteral("sent")) &&
+              pair.receiver.contains(QStringLiteral("heard"));
+    return pair;
+}
+
+void benchSoak(BenchTable &t)
+{
+    const QString s = QStringLiteral("soak");
+    const int seconds = qEnvironmentVariableIsSet("QV_BENCH_SOAK_SECONDS")
+                            ? qEnvironmentVariableIntValue("QV_BENCH_SOAK_SECONDS")
+                            : 1800;
+    const StationPair run =
+        runStationPair(seconds, QStringLiteral("send"), QStringLiteral("receive"));
+    if (!run.ok) {
         t.row(s, QStringLiteral("two stations ran"), QStringLiteral("failed"), {}, 0);
         return;
     }
+    const QMap<QString, double> &a = run.sender;
+    const QMap<QString, double> &b = run.receiver;
     const QString span = QStringLiteral("%1 s").arg(seconds);
     t.row(s, QStringLiteral("continuous send between two programs"), span);
     const double growA = a.value("rss_max") - a.value("rss_start");

@@ -18,11 +18,13 @@ void benchTraffic(BenchTable &t);
 void benchSoak(BenchTable &t);
 void benchFlood(BenchTable &t);
 void benchCli(BenchTable &t);
+void benchReport(BenchTable &t);
 int runSoakStation(const QString &role, int seconds);
 
 static const BenchEntry kSections[] = {
-    {"serial", benchSerial},   {"app", benchApp},   {"sim", benchSim},     {"module", benchModule},
-    {"traffic", benchTraffic}, {"soak", benchSoak}, {"flood", benchFlood}, {"cli", benchCli},
+    {"serial", benchSerial}, {"app", benchApp},         {"sim", benchSim},
+    {"module", benchModule}, {"traffic", benchTraffic}, {"soak", benchSoak},
+    {"flood", benchFlood},   {"cli", benchCli},         {"report", benchReport},
 };
 
 double cpuSecondsOfOtherThreads()

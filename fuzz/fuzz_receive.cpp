@@ -57,7 +57,8 @@ public:
     {
         return {};
     }
-    QString saveFileName(QWidget *, const QString &, const QString &, const QString &) override
+    QString saveFileName(QWidget *, const QString &, const QString &, const QString &,
+                         bool) override
     {
         return {};
     }

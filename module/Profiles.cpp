@@ -32,7 +32,7 @@ void TMainForm::SaveProfile1Click()
         return;
     }
     QString path = Prompts::current()->saveFileName(this, QStringLiteral("Save Profile"),
-                                                    QDir::currentPath(), kFilter);
+                                                    QDir::currentPath(), kFilter, false);
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())

@@ -1,23 +1,23 @@
 // The link test. One station sends test packets, once ("SendTest") or continuously
 // ("Cont.Send" until "Stop"); the other counts every packet it receives (receive handling)
 // and, once packets have started to come, one missed packet each time WaitTime passes
-// without one (Timer1).
+// without one (Timer1). The link report (View, "Link Report...") may ask for numbered test
+// packets, and counts the packets sent.
 
+#include "app/LinkReportForm.h"
 #include "app/Memo.h"
+#include "app/Prompts.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
+#include "app/StampClock.h"
 #include "traffic/CounterText.h"
+#include "traffic/LinkReport.h"
 #include "traffic/ResponsivePause.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QTimer>
-
-#include <algorithm>
-
-const char TMainForm::TestAlphabet[] =
-    "abcdefghijklmnopqrstuvwzxyz1234567890ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
 namespace {
 
@@ -28,14 +28,25 @@ constexpr int kContinuousPauseMs = 100;
 
 void TMainForm::SendTestPacket()
 {
+    // Unnumbered, the packet is always cut from the start of the alphabet: every packet of
+    // one width is the same text, which is what the receiving station's pane shows.
+    const QByteArray packet = Report->testPacket(DataW1TX->Value());
+    if (packet.isEmpty() && Report->numbered()) {
+        // A width without room for the number: nothing goes out, a continuous send ends, and
+        // the operator learns the least width once.
+        ContSend = false;
+        Prompts::current()->critical(
+            this, QStringLiteral("Error!"),
+            QStringLiteral("Numbered packets need a width (Data1 TX) of at least %1.")
+                .arg(TestPacket::LeastNumberedWidth));
+        return;
+    }
     TX->setChecked(true);
     QCoreApplication::processEvents(); // so that the indicator shows
-    // The packet is always cut from the start of the alphabet: every packet of one width is
-    // the same text, which is what the receiving station's pane shows.
-    const int n = std::clamp(DataW1TX->Value(), 0, int(sizeof TestAlphabet) - 1);
-    const QByteArray packet(TestAlphabet, n);
-    if (!SendText(packet))
+    if (!SendText(packet)) {
         SentMemo->AddLine(QString::fromLatin1(packet));
+        Report->packetSent(StampClock::program().elapsed());
+    }
     TX->setChecked(false);
     QCoreApplication::processEvents();
 }
@@ -98,4 +109,13 @@ void TMainForm::Button6Click()
 {
     ErrCount = 0;
     RecDataErr->setText(counterText(ErrCount));
+}
+
+void TMainForm::LinkReport1Click()
+{
+    if (!LinkReportForm)
+        LinkReportForm = new TLinkReportForm(*Report, this);
+    LinkReportForm->show();
+    LinkReportForm->raise();
+    LinkReportForm->activateWindow();
 }

@@ -1,14 +1,17 @@
 // Everything the module sends arrives here, in one of two modes: while a Read Config waits
 // for its answer the first 20 bytes are the configuration dump, decoded into the controls;
-// at all other times the bytes are radio payload, shown, counted and timed for the link test.
+// at all other times the bytes are radio payload, shown, counted and timed for the link test,
+// and handed to the link report.
 
 #include "app/Memo.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
+#include "app/StampClock.h"
 #include "module/RadioModule.h"
 #include "serial/Radiocom.h"
 #include "traffic/CounterText.h"
 #include "traffic/KeyPressFilter.h"
+#include "traffic/LinkReport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -76,6 +79,7 @@ void TMainForm::SerialConnectorReceive(int Count)
         return;
     }
     packet.truncate(got);
+    Report->received(packet, StampClock::program().elapsed());
     RecMemo->AddLine(packetText(packet, CheckBox2->isChecked()));
     RecCount += 1.0f;
     RecDataNum->setText(counterText(RecCount));
@@ -115,6 +119,7 @@ void TMainForm::WireTrafficEvents()
     On(Button9, &QPushButton::clicked, &TMainForm::Button9Click);
     On(Button3, &QPushButton::clicked, &TMainForm::Button3Click);
     On(Button6, &QPushButton::clicked, &TMainForm::Button6Click);
+    On(LinkReport1, &QAction::triggered, &TMainForm::LinkReport1Click);
 
     // Typed lines and files.
     new KeyPressFilter(SendEdit,

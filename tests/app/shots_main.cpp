@@ -1,9 +1,11 @@
 // The main window as an operator sees it: two stations on simulated modules (an air of their
 // own, so no console running on this machine hears them), each started and shown (Reset and
 // Read Config), then a short link test and a typed line from A to B. The screenshots show B,
-// the receiving station, and A, the sending one; then the settings dialog.
+// the receiving station, and A, the sending one; then the settings dialog. Last, a numbered
+// link test on an air that loses more and more, and the Link Report window of both stations.
 
 #include "app/Eepromoptions.h"
+#include "app/LinkReportForm.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
 #include "serial/PortDirectory.h"
@@ -86,5 +88,24 @@ void shotsMainWindow(const QString &dir)
     saveScreenshot(&options, dir, QStringLiteral("settings-dialog"));
     options.hide();
     MainForm = nullptr;
+
+    // Twenty seconds of numbered packets, the air losing 2 %, then 10 %, then 25 %.
+    a->LinkReport1->trigger();
+    b->LinkReport1->trigger();
+    a->LinkReportForm->NumberedBox->click();
+    a->LinkReportForm->ResetButton->click();
+    b->LinkReportForm->ResetButton->click();
+    SimAir &air = SimWorld::instance()->air();
+    air.setLossPercent(2);
+    QTimer::singleShot(7000, a.get(), [&air] { air.setLossPercent(10); });
+    QTimer::singleShot(14000, a.get(), [&air] { air.setLossPercent(25); });
+    QTimer::singleShot(21000, a.get(), [&a] { a->Button9->click(); });
+    a->Button4->click();
+    air.setLossPercent(0);
+    settle(1100);
+    b->LinkReportForm->Refresh();
+    a->LinkReportForm->Refresh();
+    saveScreenshot(b->LinkReportForm, dir, QStringLiteral("link-report"));
+    saveScreenshot(a->LinkReportForm, dir, QStringLiteral("link-report-sender"));
     PortDirectory::global().setSystemPortsForTesting(nullptr);
 }

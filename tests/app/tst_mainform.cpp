@@ -437,14 +437,28 @@ private slots:
                 items << (a->isSeparator() ? QStringLiteral("-") : a->text());
             menus << top->text() + QLatin1Char(':') + items.join(QLatin1Char(','));
         }
-        QCOMPARE(menus, (QStringList{QStringLiteral("&File:Save Profile...,Load Profile...,-,E&xit"),
+        QCOMPARE(menus, (QStringList{QStringLiteral("&File:Save Profile...,Load Profile...,Record "
+                                                    "to File...,Stop Recording,-,E&xit"),
+                                     QStringLiteral("&View:&Link Report..."),
                                      QStringLiteral("&Settings:&Serial port..."),
                                      QStringLiteral("&Help:&About...")}));
-        QCOMPARE(f.PopupMenu1->actions(), QList<QAction *>{f.Clear1});
-        QCOMPARE(f.PopupMenu2->actions(), QList<QAction *>{f.Clear2});
-        QCOMPARE(f.Clear1->text(), QStringLiteral("Clear"));
-        QCOMPARE(f.Clear2->text(), QStringLiteral("Clear"));
-        QCOMPARE(f.RecMemo->contextMenuPolicy(), Qt::CustomContextMenu);
+        QVERIFY(!f.StopRecording1->isEnabled());
+        // Each pane's menu keeps what it had first; the Log pane's has only the new items.
+        const auto items = [](QMenu *m) {
+            QStringList texts;
+            for (QAction *a : m->actions())
+                texts << a->text();
+            return texts;
+        };
+        const QStringList added{QStringLiteral("Copy"), QStringLiteral("Select All"),
+                                QStringLiteral("Save As...")};
+        QCOMPARE(items(f.PopupMenu1), QStringList{QStringLiteral("Clear")} + added);
+        QCOMPARE(items(f.PopupMenu2), QStringList{QStringLiteral("Clear")} + added);
+        QCOMPARE(items(f.PopupMenu3), added);
+        QCOMPARE(f.PopupMenu1->actions().first(), f.Clear1);
+        QCOMPARE(f.PopupMenu2->actions().first(), f.Clear2);
+        for (TMemo *pane : {f.RecMemo, f.SentMemo, f.Memo1})
+            QCOMPARE(pane->contextMenuPolicy(), Qt::CustomContextMenu);
         QCOMPARE(f.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(f.SentMemo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 

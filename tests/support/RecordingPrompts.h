@@ -1,7 +1,7 @@
 #pragma once
 
-// Stands in for message boxes, beeps and the file dialog while it lives: records each
-// critical message and beep, and answers file dialogs, open and save alike, from a queue
+// Stands in for message boxes, beeps and the file dialogs while it lives: records each
+// critical message and beep, and answers file dialogs, open and save alike, from one queue
 // (empty = cancelled).
 
 #include "app/Prompts.h"
@@ -45,7 +45,7 @@ public:
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
     QString saveFileName(QWidget *owner, const QString &title, const QString &dir,
-                         const QString &filter) override
+                         const QString &filter, bool) override
     {
         return openFileName(owner, title, dir, filter);
     }
