@@ -33,9 +33,16 @@ PortSettings PortSettings::Read(const IniFile &ini)
     return s;
 }
 
-void PortSettings::Write(IniFile &ini, int portIndex, int baudIndex)
+void PortSettings::Write(IniFile &ini, int portIndex, int baudIndex,
+                         const QMap<QString, QString> &devices)
 {
+    const auto failed = [] {
+        return Exception(QStringLiteral("Unable to write to %1").arg(FileName()));
+    };
     if (!ini.writeString(kPort, kCom, QString::number(portIndex)) ||
         !ini.writeString(kPort, kBaud, QString::number(baudIndex)))
-        throw Exception(QStringLiteral("Unable to write to %1").arg(FileName()));
+        throw failed();
+    for (auto it = devices.cbegin(); it != devices.cend(); ++it)
+        if (!ini.writeString(kDevices, it.key(), it.value()))
+            throw failed();
 }

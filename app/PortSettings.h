@@ -6,7 +6,7 @@
 //   COM=2          ; PortIndex, 0 = COM1
 //   Baud=2         ; BaudIndex, 0 = 9600 ... 4 = 115200
 //   [Devices]
-//   COM3=/dev/ttyUSB0   ; which device a COM name opens (also sim, sim:NAME)
+//   COM3=/dev/ttyUSB0   ; which device a COM name opens (also sim, sim:NAME; empty: none)
 //
 // The file lives in the user's configuration folder ($XDG_CONFIG_HOME, else ~/.config):
 // one fixed place, whatever the working directory.
@@ -32,7 +32,9 @@ struct PortSettings {
     // anything else into 3. Values that name no port or speed pass as they are.
     static PortSettings Read(const IniFile &ini);
 
-    // Writes "COM" and then "Baud" as decimal integers, each at once. The first write that
-    // fails raises Exception "Unable to write to Quorvane.ini"; the second is then not tried.
-    static void Write(IniFile &ini, int portIndex, int baudIndex);
+    // Writes "COM" and then "Baud" as decimal integers, then the given [Devices] entries,
+    // each at once. The first write that fails raises Exception "Unable to write to
+    // Quorvane.ini"; the rest is then not tried.
+    static void Write(IniFile &ini, int portIndex, int baudIndex,
+                      const QMap<QString, QString> &devices = {});
 };

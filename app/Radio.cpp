@@ -494,12 +494,15 @@ void TMainForm::ApplyPortSettings()
     SerialConnector->SetComPort(static_cast<ports>(uint8_t(PortIndex)));
     SerialConnector->SetBaudRate(static_cast<bauds>(uint8_t(BaudIndex + 7)));
     // 6 to 8. Indexes without a name show what the component really uses: it opens COM2 for
-    // a port byte outside its table and runs at 9600 for a speed byte outside its table.
+    // a port byte outside its table and runs at 9600 for a speed byte outside its table. A
+    // simulated module says so beside the name.
     Speed->SetItemIndex(BaudIndex);
-    SetStatusPanel(1, QStringLiteral("Serial Port: ") +
-                          (PortIndex >= 0 && PortIndex < 10
-                               ? QLatin1String(PortNames[PortIndex])
-                               : QString::fromLatin1(SerialConnector->DeviceName())));
+    PortTarget = PortDirectory::global().resolve(PortName());
+    const QString portName =
+        PortIndex >= 0 && PortIndex < 10 ? QString::fromLatin1(PortNames[PortIndex]) : PortName();
+    SetStatusPanel(
+        1, QStringLiteral("Serial Port: ") +
+               (PortTarget.isSimulated() ? PortDirectory::where(portName, PortTarget) : portName));
     const int speed = BaudIndex + 7;
     SetStatusPanel(2,
                    QStringLiteral("Baud Rate: ") +
@@ -511,6 +514,13 @@ void TMainForm::ApplyPortSettings()
     if (!SerialConnector->Connected()) {
         qCInfo(lcApp) << "port not opened:" << SerialConnector->LastOpenError();
         Memo1->AddLine(SerialConnector->LastOpenError());
+    } else if (!PortTarget.isSimulated()) {
+        announcedSim_.clear();
+    } else if (announcedSim_ != PortTarget.device) {
+        // Nothing on the wire tells a simulated module from a real one: the log does.
+        announcedSim_ = PortTarget.device;
+        Memo1->AddLine(QStringLiteral("%1: %2 opened")
+                           .arg(PortName(), PortDirectory::global().describe(PortTarget).first()));
     }
     SetStatusPanel(0, ModulePresent() ? QStringLiteral("Status: Present")
                                       : QStringLiteral("Status: Not Detected"));
@@ -522,6 +532,19 @@ bool TMainForm::ModulePresent()
 {
     // Nothing is asked of the module here; an unopened port is all that is known to fail.
     return SerialConnector->Connected();
+}
+
+QString TMainForm::PortName() const
+{
+    return QString::fromLatin1(SerialConnector->DeviceName());
+}
+
+void TMainForm::ChooseDevice(const QString &comName, const QString &entry)
+{
+    QMap<QString, QString> entries = PortDirectory::global().explicitEntries();
+    entries.insert(comName, entry); // an empty entry is none
+    PortDirectory::global().setExplicit(entries);
+    ChosenDevices.insert(comName, entry);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -547,7 +570,7 @@ void TMainForm::FormShow()
 void TMainForm::FormClose()
 {
     IniFile ini(PortSettings::FilePath());
-    PortSettings::Write(ini, PortIndex, BaudIndex);
+    PortSettings::Write(ini, PortIndex, BaudIndex, ChosenDevices);
 }
 
 void TMainForm::closeEvent(QCloseEvent *event)

@@ -21,9 +21,10 @@
 //          length; it runs from LoadSettings and from every change of those controls.
 // Status.  Panel 0 says whether the module answers, panel 1 the port, panel 2 the speed;
 //          ApplyPortSettings writes all three, failures later turn panel 0 into
-//          "Status: Not Detected".
-// End.     Closing the window writes PortIndex and BaudIndex back (FormClose); a failed
-//          write keeps the window open. Destroying the window closes the port.
+//          "Status: Not Detected". A simulated module is named in panel 1 and the log.
+// End.     Closing the window writes PortIndex and BaudIndex back (FormClose), with the
+//          devices chosen in the settings dialog; a failed write keeps the window open.
+//          Destroying the window closes the port.
 //
 // Handlers never let an exception out: the connections run them through Guarded(), which
 // shows the message in an error box (ShowException) and lets the program go on. Message
@@ -32,6 +33,8 @@
 // Methods are defined in the folder of their subsystem: app/Radio.cpp (construction,
 // start-up, port set-up, shutdown), module/ (command channel, module operations, input
 // rules), traffic/ (receive handling, link test, text and file sending).
+
+#include "serial/PortDirectory.h"
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -157,12 +160,21 @@ public:
     // requested meanwhile waits for them: the outermost calls BusyLoopEnded() when it returns.
     int ContSendLoops = 0;
     bool FileSending = false;
+    // What the port's COM name opened at the last ApplyPortSettings: the simulated module the
+    // status bar names.
+    PortDirectory::Target PortTarget;
+    // [Devices] entries chosen in the settings dialog this run, by COM name (an empty value:
+    // no entry); written with the port and the speed when the window closes.
+    QMap<QString, QString> ChosenDevices;
 
     // ---- Start-up and shutdown (app/Radio.cpp) ---------------------------------------
     void LoadSettings();
     // The one place that (re)opens the port; see the steps in Radio.cpp.
     void ApplyPortSettings();
     bool ModulePresent();
+    // Maps a COM name to a device from the settings dialog's device list, at once for the
+    // port and for the settings file at close.
+    void ChooseDevice(const QString &comName, const QString &entry);
     void FormShow();
     // The settings write of every close request; throws when the file cannot be written.
     void FormClose();
@@ -270,7 +282,9 @@ private:
     void WireModuleEvents();  // module/
     void WireTrafficEvents(); // traffic/
 
+    QString PortName() const; // the COM name the component opens, "COM1"
     QLabel *panels_[3] = {};
+    QString announcedSim_; // the simulated module the log last said the port opened
     bool shown_ = false;
     bool endPending_ = false;      // a close waits for a continuous send or file transfer
     bool endWithoutWrite_ = false; // that close has already written the settings

@@ -6,7 +6,9 @@
 #include "app/Radio.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
+#include "app/StartOptions.h"
 #include "serial/Radiocom.h"
+#include "sim/SimLine.h"
 #include "support/IsolatedSettings.h"
 #include "support/PtyPair.h"
 #include "support/RecordingPrompts.h"
@@ -242,6 +244,66 @@ private slots:
         QCOMPARE(f.Memo1->Lines(), (QStringList{QString(), logLine}));
         QVERIFY(!f.RTS->isChecked());
         QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    // A simulated module stands in only when asked, and the window then says so; without
+    // one, the port is whatever the machine lists, an on-board UART too, or nothing.
+    void simulatedOnlyWhenAsked_data()
+    {
+        QTest::addColumn<bool>("onBoardUart");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("environment"); // QV_SIM_MODULE
+        QTest::addColumn<QString>("portPanel");
+        QTest::addColumn<QString>("logLine"); // empty for none
+        QTest::newRow("only an on-board UART: it opens") << true << ""
+                                                         << ""
+                                                         << "Serial Port: COM1"
+                                                         << "";
+        QTest::newRow("no port at all: nothing opens") << false << ""
+                                                       << ""
+                                                       << "Serial Port: COM1"
+                                                       << "COM1: no serial device for this port";
+        QTest::newRow("--simulate") << false << "--simulate"
+                                    << ""
+                                    << "Serial Port: COM1 (simulated)"
+                                    << "COM1: simulated module opened";
+        QTest::newRow("--simulate=A, over the UART") << true << "--simulate=A"
+                                                     << ""
+                                                     << "Serial Port: COM1 (simulated A)"
+                                                     << "COM1: simulated module A opened";
+        QTest::newRow("QV_SIM_MODULE=B") << true << ""
+                                         << "B"
+                                         << "Serial Port: COM1 (simulated B)"
+                                         << "COM1: simulated module B opened";
+    }
+    void simulatedOnlyWhenAsked()
+    {
+        QFETCH(bool, onBoardUart);
+        QFETCH(QString, option);
+        QFETCH(QString, environment);
+        QFETCH(QString, portPanel);
+        QFETCH(QString, logLine);
+        PtyPair uart; // stands in for /dev/ttyAMA0
+        const QList<PortInfo> listed{{uart.path(), {}, {}, {}, {}, "uart-pl011"}};
+        PortDirectory::global().setPortSource(
+            [&] { return onBoardUart ? listed : QList<PortInfo>(); });
+        qputenv("QV_SIM_MODULE", environment.toLocal8Bit());
+        StartOptions::Read({QStringLiteral("quorvane"), option}).ApplyToPorts({});
+        qunsetenv("QV_SIM_MODULE");
+        {
+            TMainForm f;
+            QCOMPARE(f.StatusPanel(1), portPanel);
+            QCOMPARE(f.Memo1->Lines().mid(1),
+                     logLine.isEmpty() ? QStringList() : QStringList{logLine});
+            const bool simulated = portPanel.contains(QLatin1String("simulated"));
+            QCOMPARE(dynamic_cast<SimLine *>(f.SerialConnector->Line()) != nullptr, simulated);
+            if (onBoardUart && !simulated) {
+                QCOMPARE(f.SerialConnector->SendByte('u'), 1);
+                QCOMPARE(uart.read(1), QByteArray("u"));
+            }
+        }
+        StartOptions().ApplyToPorts({});
+        PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
     }
 
     void unwritableSettingsKeepTheWindowOpen()

@@ -8,8 +8,11 @@
 #include "support/PtyPair.h"
 #include "support/RecordingPrompts.h"
 
+#include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -50,7 +53,7 @@ private slots:
     {
         Station s;
         QCOMPARE(s.options.windowTitle(), QStringLiteral("Communication Settings"));
-        QCOMPARE(s.options.size(), QSize(424, 151));
+        QCOMPARE(s.options.size(), QSize(560, 224));
         QStringList ports, speeds;
         for (int i = 0; i < s.options.ComboBox1->count(); ++i)
             ports << s.options.ComboBox1->itemText(i);
@@ -99,6 +102,48 @@ private slots:
         // The item texts stay the COM names.
         QCOMPARE(s.options.ComboBox1->Text(), QStringLiteral("COM7"));
         s.options.hide();
+    }
+
+    // The system's devices are offered with what the system says of them; picking one maps
+    // the chosen COM name to it by its stable name, Ok opens it, the settings file keeps the
+    // mapping from the close on, and the next start opens it again.
+    void deviceListMapsTheChosenName()
+    {
+        QTemporaryDir byId;
+        const QString stable = byId.filePath(QStringLiteral("usb-FTDI_FT232R_A1B2C3-if00-port0"));
+        QVERIFY(QFile::link(com2_.path(), stable));
+        const QList<PortInfo> listed{{"/dev/ttyAMA0", {}, {}, {}, {}, "uart-pl011"},
+                                     {com2_.path(), stable, "FT232R USB UART", "FTDI", "A1B2C3",
+                                      "ftdi_sio", 0x0403, 0x6001}};
+        PortDirectory::global().setPortSource([&listed] { return listed; });
+        {
+            Station s;
+            s.options.show();
+            QStringList items;
+            for (int i = 1; i < s.options.DeviceList->count(); ++i)
+                items << s.options.DeviceList->itemText(i);
+            QCOMPARE(items, (QStringList{com2_.path() + ": FT232R USB UART, FTDI, 0403:6001, "
+                                                        "serial A1B2C3, driver ftdi_sio",
+                                         "/dev/ttyAMA0: driver uart-pl011"}));
+            s.options.ComboBox1->SetItemIndex(3);
+            QCOMPARE(s.options.DeviceLabel->text(), QStringLiteral("COM4 opens: no device"));
+            QCOMPARE(s.options.DeviceList->currentIndex(), 0); // no entry
+            s.options.DeviceList->setCurrentIndex(1);
+            s.options.DeviceListClick(1);
+            QVERIFY2(s.options.DeviceLabel->text().startsWith("COM4 opens: " + stable + "\n" +
+                                                              com2_.path() + "\nFT232R"),
+                     qPrintable(s.options.DeviceLabel->text()));
+            s.options.Button1Click();
+            QCOMPARE(s.main.SerialConnector->SendByte('d'), 1);
+            QCOMPARE(com2_.read(1), QByteArray("d"));
+            s.main.FormClose();
+        }
+        QVERIFY2(settings_.read().contains("COM4=" + stable.toUtf8() + "\n"), settings_.read());
+        PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
+        Station next;
+        QCOMPARE(next.main.PortIndex, 3);
+        QCOMPARE(next.main.SerialConnector->SendByte('e'), 1);
+        QCOMPARE(com2_.read(1), QByteArray("e"));
     }
 
     void okWithUnchangedValuesStillReopens()
@@ -167,7 +212,9 @@ private slots:
         s.options.show();
         s.options.ComboBox1->SetItemIndex(0);
         s.options.ComboBox2->SetItemIndex(0);
+        s.options.DeviceListClick(0); // COM1: no entry
         QTest::mouseClick(s.options.Button2, Qt::LeftButton);
+        QVERIFY(s.main.ChosenDevices.isEmpty());
         QVERIFY(!s.options.isVisible());
         QCOMPARE(s.main.PortIndex, 2);
         QCOMPARE(s.main.BaudIndex, 2);

@@ -64,8 +64,7 @@ class TestRadioCom : public QObject {
 private slots:
     void initTestCase()
     {
-        static const QStringList none;
-        PortDirectory::global().setSystemPortsForTesting(&none);
+        PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
     }
 
     void defaultsAndClamps()
