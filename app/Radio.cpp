@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -420,6 +421,9 @@ void TMainForm::BuildControls()
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(10);
+    ReconnectTimer = new QTimer(this);
+    ReconnectTimer->setObjectName(QStringLiteral("ReconnectTimer"));
+    ReconnectTimer->setInterval(1000);
     SerialConnector = new TRadioCom(this);
     SerialConnector->setObjectName(QStringLiteral("SerialConnector"));
     SerialConnector->SetRtsFlowControl(RTSOff);
@@ -447,6 +451,8 @@ void TMainForm::WireEvents()
     for (TSpinEdit *s : {DataW1, DataW2, DataW1TX, DataW2TX})
         On(s, &TSpinEdit::Change, &TMainForm::DataW1Change);
     On(CRCRadioGroup, &TRadioGroup::Click, &TMainForm::CRCRadioGroupClick);
+    On(ReconnectTimer, &QTimer::timeout, &TMainForm::ReconnectTimerTimer);
+    SerialConnector->SetOnDeviceLost([this] { Guarded([this] { SerialConnectorDeviceLost(); }); });
     WireModuleEvents();
     WireTrafficEvents();
 }
@@ -493,6 +499,8 @@ void TMainForm::ApplyPortSettings()
     SerialConnector->SetComStatus(false);
     SerialConnector->SetComPort(static_cast<ports>(uint8_t(PortIndex)));
     SerialConnector->SetBaudRate(static_cast<bauds>(uint8_t(BaudIndex + 7)));
+    // The operator's own settings end any wait for a lost device.
+    ReconnectTimer->stop();
     // 6 to 8. Indexes without a name show what the component really uses: it opens COM2 for
     // a port byte outside its table and runs at 9600 for a speed byte outside its table. A
     // simulated module says so beside the name.
@@ -545,6 +553,44 @@ void TMainForm::ChooseDevice(const QString &comName, const QString &entry)
     entries.insert(comName, entry); // an empty entry is none
     PortDirectory::global().setExplicit(entries);
     ChosenDevices.insert(comName, entry);
+}
+
+// ---------------------------------------------------------------------------------------
+// A device that goes away and comes back
+
+void TMainForm::SerialConnectorDeviceLost()
+{
+    // The dead handle goes at once: an adapter plugged in again gets its old device name only
+    // when no program holds the old one.
+    SerialConnector->SetComStatus(false);
+    Memo1->AddLine(PortDirectory::where(PortName(), PortTarget) +
+                   QStringLiteral(": device disconnected"));
+    SetStatusPanel(0, QStringLiteral("Status: Not Detected"));
+    ReconnectTimer->start();
+}
+
+void TMainForm::ReconnectTimerTimer()
+{
+    // Between operations only: one under way when the device went ends with its own failure,
+    // and nothing is sent again behind the operator's back (a continuous send, a file
+    // transfer, a configuration read waiting for its reply, a modal window).
+    if (ContSendLoops > 0 || FileSending || Timer2->isActive() || QApplication::activeModalWidget())
+        return;
+    // The same device, and only once it is there again (a look at its name, before the
+    // system's list is asked): a COM name without an entry may meanwhile name another port.
+    if ((PortTarget.kind == PortDirectory::Target::Kind::Device &&
+         !QFileInfo::exists(PortTarget.device)) ||
+        PortDirectory::global().resolve(PortName()).device != PortTarget.device)
+        return;
+    SerialConnector->SetComStatus(true);
+    if (!SerialConnector->Connected())
+        return; // not usable yet (the system may still be setting its permissions)
+    ReconnectTimer->stop();
+    Memo1->AddLine(PortDirectory::where(PortName(), PortTarget) + QStringLiteral(": reconnected"));
+    SetStatusPanel(0, QStringLiteral("Status: Present"));
+    ProgramModeOff();
+    // As at start-up: the module in a known state, the controls filled from its answer.
+    FormShow();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -22,6 +22,9 @@
 // Status.  Panel 0 says whether the module answers, panel 1 the port, panel 2 the speed;
 //          ApplyPortSettings writes all three, failures later turn panel 0 into
 //          "Status: Not Detected". A simulated module is named in panel 1 and the log.
+// Loss.    An unplugged device is noticed by the watcher (SerialConnectorDeviceLost): the
+//          port is closed and watched for; when the device is back it is opened again with
+//          the start-up's Reset and Read Config, counters and settings untouched.
 // End.     Closing the window writes PortIndex and BaudIndex back (FormClose), with the
 //          devices chosen in the settings dialog; a failed write keeps the window open.
 //          Destroying the window closes the port.
@@ -137,6 +140,8 @@ public:
     // ---- Non-visual parts -------------------------------------------------------------
     QTimer *Timer1; // missed-packet timer of the link test; stopped
     QTimer *Timer2; // configuration reply time-out; stopped
+    // Once a second while the port's device is gone: is it back? Stopped otherwise.
+    QTimer *ReconnectTimer;
     TRadioCom *SerialConnector;
     TOpenDialog *OpenDialog1;
 
@@ -160,8 +165,8 @@ public:
     // requested meanwhile waits for them: the outermost calls BusyLoopEnded() when it returns.
     int ContSendLoops = 0;
     bool FileSending = false;
-    // What the port's COM name opened at the last ApplyPortSettings: the simulated module the
-    // status bar names.
+    // What the port's COM name opened at the last ApplyPortSettings: the device a loss and a
+    // return are told by, or the simulated module the status bar names.
     PortDirectory::Target PortTarget;
     // [Devices] entries chosen in the settings dialog this run, by COM name (an empty value:
     // no entry); written with the port and the speed when the window closes.
@@ -175,6 +180,10 @@ public:
     // Maps a COM name to a device from the settings dialog's device list, at once for the
     // port and for the settings file at close.
     void ChooseDevice(const QString &comName, const QString &entry);
+    // The device of the open port went away: the log and the status say so, and the console
+    // watches for it to come back (ReconnectTimerTimer), then opens it again by itself.
+    void SerialConnectorDeviceLost();
+    void ReconnectTimerTimer();
     void FormShow();
     // The settings write of every close request; throws when the file cannot be written.
     void FormClose();

@@ -50,11 +50,16 @@ struct PtyStation {
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<TOptionsForm> options;
 
-    // baudIndex as in the settings file: 0 = 9600 ... 4 = 115200.
-    explicit PtyStation(const IsolatedSettings &settings, int baudIndex = 0)
+    // baudIndex as in the settings file: 0 = 9600 ... 4 = 115200. With a link, COM1 opens
+    // the pseudo-terminal through it, as an adapter is opened by its stable name.
+    explicit PtyStation(const IsolatedSettings &settings, int baudIndex = 0,
+                        const QString &link = {})
+        : link_(link), entry_(link.isEmpty() ? device->path() : link)
     {
+        if (!link_.isEmpty())
+            pointLink();
         settings.write("[Port]\nCOM=0\nBaud=" + QByteArray::number(baudIndex) +
-                       "\n[Devices]\nCOM1=" + device->path().toUtf8() + "\n");
+                       "\n[Devices]\nCOM1=" + entry_.toUtf8() + "\n");
         main = std::make_unique<TMainForm>();
         options = std::make_unique<TOptionsForm>();
         MainForm = main.get();
@@ -75,20 +80,41 @@ struct PtyStation {
         device->closeMaster();
         device->dropSlaveKeeper();
     }
+    // The adapter plugged in again: a new pseudo-terminal behind the same link, which
+    // changes in one step, as udev's links do.
+    void plugIn()
+    {
+        device = std::make_unique<PtyPair>();
+        pointLink();
+    }
     // The log without the pane's first, empty line.
     QStringList log() const { return main->Memo1->Lines().mid(1); }
+    // The log line that tells the loss of the device.
+    QString goneLine() const
+    {
+        return QStringLiteral("COM1 (%1): device disconnected").arg(entry_);
+    }
+
+private:
+    void pointLink() const
+    {
+        if (!device->linkAs(link_))
+            qFatal("cannot link %s", qPrintable(link_));
+    }
+    QString link_;
+    QString entry_; // what [Devices] maps COM1 to
 };
 
 namespace PtyStationTools {
 
 // The window must stay quiet while the device is gone: a spinning watcher or a busy loop
-// would burn the whole half second. Runs the event loop meanwhile.
-inline void verifyIdleCostsNothing()
+// would burn the whole time. Runs the event loop meanwhile.
+inline void verifyIdleCostsNothing(int ms = 500)
 {
     const double cpu0 = cpuMs();
     QElapsedTimer t;
     t.start();
-    QTest::qWait(500);
+    QTest::qWait(ms);
     const double used = cpuMs() - cpu0;
     QVERIFY2(used < 0.2 * double(t.elapsed()),
              qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(used).arg(t.elapsed())));
