@@ -16,11 +16,14 @@ void benchModule(BenchTable &t);
 void benchTraffic(BenchTable &t);
 void benchSoak(BenchTable &t);
 void benchFlood(BenchTable &t);
+void benchReconnect(BenchTable &t);
 int runSoakStation(const QString &role, int seconds);
 
 static const BenchEntry kSections[] = {
-    {"serial", benchSerial},   {"app", benchApp},   {"sim", benchSim},     {"module", benchModule},
-    {"traffic", benchTraffic}, {"soak", benchSoak}, {"flood", benchFlood},
+    {"serial", benchSerial},   {"app", benchApp},
+    {"sim", benchSim},         {"module", benchModule},
+    {"traffic", benchTraffic}, {"soak", benchSoak},
+    {"flood", benchFlood},     {"reconnect", benchReconnect},
 };
 
 double cpuSecondsOfOtherThreads()
