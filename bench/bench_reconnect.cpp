@@ -9,47 +9,11 @@
 #include "support/PtyPair.h"
 #include "support/RecordingPrompts.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <ctime>
 #include <memory>
-
-namespace {
-
-// CPU seconds of the whole process, to the nanosecond: a tenth of a per cent of ten seconds
-// is one tick of /proc's clock.
-double processCpuSeconds()
-{
-    timespec ts{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-void runEventLoopFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-// Runs the event loop until done() holds or limitMs pass; false on the limit.
-template <typename Done> bool runUntil(Done done, int limitMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    }
-    return true;
-}
-
-} // namespace
 
 void benchReconnect(BenchTable &t)
 {
@@ -74,9 +38,9 @@ void benchReconnect(BenchTable &t)
 
     unplug();
     const int awayMs = 10000;
-    const double cpu0 = processCpuSeconds();
+    const double cpu0 = cpuSecondsOfProcess();
     runEventLoopFor(awayMs);
-    const double pct = (processCpuSeconds() - cpu0) / (awayMs / 1000.0) * 100.0;
+    const double pct = (cpuSecondsOfProcess() - cpu0) / (awayMs / 1000.0) * 100.0;
     t.row(s, QStringLiteral("process CPU while the device is away, 10 s"),
           QString::number(pct, 'f', 3) + QStringLiteral(" %"), QStringLiteral("< 0.1 %"),
           pct < 0.1);
