@@ -121,7 +121,7 @@ void TOptionsForm::FormShow()
 
 QString TOptionsForm::SelectedCom() const
 {
-    const int index = ComboBox1->ItemIndex();
+    const int index = ComboBox1->MatchingIndex();
     return index < 0 ? QString() : ComboBox1->itemText(index);
 }
 
@@ -167,8 +167,14 @@ void TOptionsForm::Button1Click()
         for (auto it = chosen_.cbegin(); it != chosen_.cend(); ++it)
             MainForm->ChooseDevice(it.key(), it.value());
         chosen_.clear();
-        MainForm->PortIndex = ComboBox1->ItemIndex();
-        MainForm->BaudIndex = ComboBox2->ItemIndex();
+        // A list left without an entry keeps its value: its index, -1, would open COM2 at
+        // 4800 and be written so, and an untouched first-run dialog would change the speed.
+        const int port = ComboBox1->MatchingIndex();
+        const int baud = ComboBox2->MatchingIndex();
+        if (port >= 0)
+            MainForm->PortIndex = port;
+        if (baud >= 0)
+            MainForm->BaudIndex = baud;
         MainForm->Guarded([] { MainForm->ApplyPortSettings(); });
     }
     accept();

@@ -1,9 +1,10 @@
 #pragma once
 
 // The communication settings dialog: which COM port and which speed the main window uses.
-// Ok hands the selected list indexes to the main window (-1 for a list without a selection)
-// and reopens the port there at once; Cancel and the close box change nothing. The settings
-// file is written when the main window closes, not here.
+// Ok hands the selected list indexes to the main window and reopens the port there at once;
+// a text typed into a list that is exactly one of its entries counts as that entry, and a
+// list without one keeps the value it had. Cancel and the close box change nothing. The
+// settings file is written when the main window closes, not here.
 //
 // On this machine a COM name is only a name: beside the list the dialog tells which device
 // the chosen name opens (its stable name, what the system knows of it), and a second list
@@ -43,7 +44,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    QString SelectedCom() const; // empty when no COM name is selected
+    QString SelectedCom() const; // empty when no COM name is selected or typed
     void ShowDevice();
 
     QMap<QString, QString> chosen_; // entries picked since the dialog was shown, by COM name

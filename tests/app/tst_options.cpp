@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -170,22 +171,53 @@ private slots:
         QCOMPARE(s.main.StatusPanel(1), QStringLiteral("Serial Port: COM3"));
     }
 
-    void okWithoutSelectionHandsMinusOne()
+    // A list without an entry keeps the value it had, so an untouched first-run dialog (its
+    // speed list empty for index 9) changes nothing; a typed text that is exactly an entry is
+    // that entry.
+    void okTakesWhatTheListsShow_data()
     {
-        Station s;
-        s.options.show();
-        s.options.ComboBox1->SetItemIndex(-1);
-        s.options.ComboBox2->SetItemIndex(-1);
-        s.options.Button1Click();
-        QCOMPARE(s.main.PortIndex, -1);
-        QCOMPARE(s.main.BaudIndex, -1);
-        // The component opens "COM2" for a port byte outside its table, at 4800.
-        QCOMPARE(QByteArray(s.main.SerialConnector->DeviceName()), QByteArray("COM2"));
-        QVERIFY(s.main.SerialConnector->Connected());
-        QCOMPARE(s.main.SerialConnector->GetBaudRate(), br4800);
-        QCOMPARE(s.main.StatusPanel(2), QStringLiteral("Baud Rate: 4800"));
-        QCOMPARE(s.main.SerialConnector->SendByte('k'), 1);
-        QCOMPARE(com2_.read(1), QByteArray("k"));
+        QTest::addColumn<QByteArray>("port");   // the settings file's [Port] keys
+        QTest::addColumn<QString>("portText");  // typed into the emptied list; "-": untouched
+        QTest::addColumn<QString>("speedText"); // likewise
+        QTest::addColumn<int>("portIndex");
+        QTest::addColumn<int>("baudIndex");
+        QTest::addColumn<QString>("speedPanel");
+        QTest::newRow("no entry in either list") << QByteArray("COM=2\nBaud=2\n") << ""
+                                                 << "" << 2 << 2 << "Baud Rate: 38400";
+        QTest::newRow("typed entries") << QByteArray("COM=2\nBaud=2\n") << "COM2"
+                                       << "115000" << 1 << 4 << "Baud Rate: 115200";
+        QTest::newRow("typed texts that are no entry") << QByteArray("COM=2\nBaud=2\n") << "com2"
+                                                       << "115200" << 2 << 2 << "Baud Rate: 38400";
+        QTest::newRow("first run, untouched") << QByteArray("COM=0\nBaud=9\n") << "-"
+                                              << "-" << 0 << 9 << "Baud Rate: 9600";
+    }
+    void okTakesWhatTheListsShow()
+    {
+        QFETCH(QByteArray, port);
+        QFETCH(QString, portText);
+        QFETCH(QString, speedText);
+        QFETCH(int, portIndex);
+        QFETCH(int, baudIndex);
+        QFETCH(QString, speedPanel);
+        writeSettings(port);
+        {
+            Station s;
+            s.options.show();
+            for (auto [list, text] : {std::pair{s.options.ComboBox1, portText},
+                                      std::pair{s.options.ComboBox2, speedText}}) {
+                if (text == QLatin1String("-"))
+                    continue;
+                list->SetItemIndex(-1);
+                QTest::keyClicks(list->lineEdit(), text);
+            }
+            s.options.Button1Click();
+            QCOMPARE(s.main.PortIndex, portIndex);
+            QCOMPARE(s.main.BaudIndex, baudIndex);
+            QCOMPARE(s.main.StatusPanel(2), speedPanel);
+            s.main.FormClose();
+        }
+        QVERIFY(settings_.read().startsWith(
+            QStringLiteral("[Port]\nCOM=%1\nBaud=%2\n").arg(portIndex).arg(baudIndex).toUtf8()));
     }
 
     void okWithANewChoiceMovesThePort()
