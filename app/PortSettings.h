@@ -25,7 +25,10 @@ struct PortSettings {
     QMap<QString, QString> Devices;
 
     static QString FileName() { return QStringLiteral("Quorvane.ini"); }
+    // The file in the configuration folder, or the one set for this run (--settings FILE).
     static QString FilePath();
+    // An empty path sets the file in the configuration folder again.
+    static void SetFilePath(const QString &path);
 
     // The reading rules: a missing key or one that is no integer gives the default (0 and
     // 9); "COM" keeps 0 to 8 and turns anything else into 1; "Baud" keeps 0 to 10 and turns
@@ -34,7 +37,7 @@ struct PortSettings {
 
     // Writes "COM" and then "Baud" as decimal integers, then the given [Devices] entries,
     // each at once. The first write that fails raises Exception "Unable to write to
-    // Quorvane.ini"; the rest is then not tried.
+    // Quorvane.ini" (or the name of the file given for this run); the rest is then not tried.
     static void Write(IniFile &ini, int portIndex, int baudIndex,
                       const QMap<QString, QString> &devices = {});
 };

@@ -1,15 +1,20 @@
 #pragma once
 
-// What the program is asked at start besides Qt's own options: whether a simulated module
-// stands in for the ports, and which one.
+// What the program is asked at start, read before any window exists (so that --help and
+// --version need no display):
 //
+//   -h, --help         the options, then the program ends
+//   -v, --version      the version and the license, then the program ends
 //   --simulate         every COM name opens the simulated module
 //   --simulate=NAME    every COM name opens the simulated module NAME; two consoles started
 //                      with different names hear each other on one simulated air
+//   --settings FILE    another settings file than Quorvane.ini in the configuration folder,
+//                      for a second station on one machine
 //   QV_SIM_MODULE=NAME the same as --simulate=NAME, for the environment of a launcher
+//   Qt's own options   (-platform, -style, ...) are left to Qt
 //
-// Nothing else makes the program simulate: without a module asked for, a COM name opens its
-// device or nothing.
+// Anything else ends the program with a one-line error and exit code 2. Nothing makes the
+// program simulate but --simulate and QV_SIM_MODULE (and [Devices] entries, per COM name).
 
 #include <QString>
 #include <QStringList>
@@ -17,6 +22,13 @@
 struct StartOptions {
     bool Simulate = false;
     QString SimulatedModule; // empty: the module "default"
+    QString SettingsFile;    // absolute; empty: the one in the configuration folder
+
+    // Set when the program ends at once (--help, --version, a wrong option): with this exit
+    // code, after writing Message to standard output (code 0) or standard error.
+    bool Exit = false;
+    int ExitCode = 0;
+    QString Message;
 
     // The program's arguments (the program name first) and the environment; the option wins
     // over the environment.
@@ -29,4 +41,7 @@ struct StartOptions {
     QString TerminalLine() const;
     // Where the simulator's guide is on this machine: installed, else in the source tree.
     static QString SimulatorGuide();
+    // "1.0.0"; and "quorvane 1.0.0" with the license, as --version writes them.
+    static QString Version();
+    static QString VersionText();
 };

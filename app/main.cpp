@@ -1,8 +1,9 @@
 // Program entry: the four windows in their fixed order, the event loop, and the error box
 // for anything that escapes start-up.
 //
-// A simulated module stands in for the ports only when asked (--simulate[=NAME], or
-// QV_SIM_MODULE=NAME): one line on the terminal says so, and the window shows it.
+// The options (app/StartOptions.h, quorvane --help): a simulated module stands in for the
+// ports only when asked (--simulate[=NAME], or QV_SIM_MODULE=NAME), and one line on the
+// terminal then says so; --settings FILE puts the settings in another file.
 //
 // QV_EXIT_AFTER_SHOW=1 makes the program print, once the main window's first frame has
 // been painted, the milliseconds since the process started and its resident memory, then
@@ -21,6 +22,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -94,8 +96,25 @@ void setUpDevices(const StartOptions &options)
 
 int main(int argc, char **argv)
 {
+    // The options are read before the application exists: --help, --version and a wrong
+    // option need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartOptions options = StartOptions::Read(arguments);
+    if (options.Exit) {
+        std::fputs(qPrintable(options.Message), options.ExitCode == 0 ? stdout : stderr);
+        return options.ExitCode;
+    }
+    PortSettings::SetFilePath(options.SettingsFile);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QApplication::setApplicationVersion(StartOptions::Version());
+    // The desktop entry quorvane.desktop: a Wayland compositor finds the window's icon and name
+    // through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvane.svg")));
     // The application owns the four windows; they go in the reverse order of creation.
     std::unique_ptr<TMainForm> mainForm;
     std::unique_ptr<TOptionsForm> optionsForm;
@@ -103,7 +122,7 @@ int main(int argc, char **argv)
     std::unique_ptr<TWritingForm> writingForm;
     FirstFrameProbe probe;
     try {
-        setUpDevices(StartOptions::Read(QCoreApplication::arguments()));
+        setUpDevices(options);
         mainForm = std::make_unique<TMainForm>();
         MainForm = mainForm.get();
         optionsForm = std::make_unique<TOptionsForm>();

@@ -3,6 +3,7 @@
 
 #include "app/ComboBox.h"
 #include "app/Memo.h"
+#include "app/PortSettings.h"
 #include "app/Radio.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
@@ -23,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -288,7 +290,10 @@ private slots:
         PortDirectory::global().setPortSource(
             [&] { return onBoardUart ? listed : QList<PortInfo>(); });
         qputenv("QV_SIM_MODULE", environment.toLocal8Bit());
-        StartOptions::Read({QStringLiteral("quorvane"), option}).ApplyToPorts({});
+        QStringList arguments{QStringLiteral("quorvane")};
+        if (!option.isEmpty())
+            arguments << option;
+        StartOptions::Read(arguments).ApplyToPorts({});
         qunsetenv("QV_SIM_MODULE");
         {
             TMainForm f;
@@ -304,6 +309,37 @@ private slots:
         }
         StartOptions().ApplyToPorts({});
         PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
+    }
+
+    // --settings FILE: a second station's file, read at start and written at close, wherever
+    // the program is started from; the usual file stays untouched.
+    void settingsFileOfTheOption()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("station2.ini"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Port]\nCOM=2\nBaud=1\n");
+        f.close();
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const StartOptions o =
+            StartOptions::Read({QStringLiteral("quorvane"), QStringLiteral("--settings"),
+                                QStringLiteral("station2.ini")});
+        QDir::setCurrent(before);
+        QCOMPARE(o.SettingsFile, file);
+        PortSettings::SetFilePath(o.SettingsFile);
+        {
+            TMainForm station;
+            QCOMPARE(station.PortIndex, 2);
+            QCOMPARE(station.BaudIndex, 1);
+            station.BaudIndex = 3;
+            station.FormClose();
+        }
+        PortSettings::SetFilePath({});
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("[Port]\nCOM=2\nBaud=3\n"));
+        QVERIFY(settings_.read().isEmpty());
     }
 
     void unwritableSettingsKeepTheWindowOpen()

@@ -66,6 +66,40 @@ private slots:
         QVERIFY2(r.err.contains("simulator.md"), r.err.constData());
     }
 
+    // The options a window needs none for; and a wrong one ends the program at once, with one
+    // line that names it.
+    void optionsWithoutAWindow_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("--version")
+            << "--version" << 0 << QByteArray("quorvane 1.0.0\nLicense GPL-3.0-or-later")
+            << QByteArray();
+        QTest::newRow("--help") << "--help" << 0 << QByteArray("Usage: quorvane [options]\n")
+                                << QByteArray();
+        QTest::newRow("unknown option") << "--frobnicate" << 2 << QByteArray()
+                                        << QByteArray("quorvane: Unknown option 'frobnicate'.");
+        QTest::newRow("stray argument")
+            << "COM3" << 2 << QByteArray() << QByteArray("quorvane: Unexpected argument 'COM3'.");
+    }
+    void optionsWithoutAWindow()
+    {
+        QFETCH(QString, argument);
+        QFETCH(int, code);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QTemporaryDir home;
+        const Run r = start(home.path(), {}, {}, {argument});
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.out.startsWith(out), r.out.constData());
+        QVERIFY2(r.err.startsWith(err), r.err.constData());
+        if (code != 0)
+            QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!QFile::exists(home.filePath(QStringLiteral("Quorvane.ini"))));
+    }
+
     void aDevicesEntryIsRespected()
     {
         QTemporaryDir home;
