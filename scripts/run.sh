@@ -1,21 +1,53 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the console.
+# Installs what building and running need, builds the programs (not the tests), and starts
+# the console.
 #   bash scripts/run.sh          one console; on a simulated module when the machine has no
 #                                USB serial adapter and the settings file maps no device
 #   bash scripts/run.sh --two    two consoles on simulated modules A and B that hear each
 #                                other: try the link test and file sending between them
-# Arguments after these are handed to the program.
+# Arguments after these are handed to the program. Without a display (no DISPLAY, no
+# WAYLAND_DISPLAY) the window cannot open: the command-line programmer's demo runs instead,
+# on two simulated modules.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+step() { printf '== %s\n' "$*"; }
+
+step "Debian packages for building and running (scripts/install-deps.sh)"
 bash scripts/install-deps.sh
-bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run=(build/app/quorvane)
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display found: starting the console on a virtual X server (xvfb-run)."
-  run=(xvfb-run -a build/app/quorvane)
+
+headless=false
+[ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && headless=true
+if $headless; then
+  if [ ! -f cli/CMakeLists.txt ]; then
+    echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): the console's window needs a"
+    echo "desktop. Start bash scripts/run.sh there."
+    exit 1
+  fi
+  target=quorvane-cli
+else
+  target=quorvane
 fi
+if [ ! -f build/build.ninja ]; then
+  step "Configuring the build in build/ (cmake)"
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+step "Building $target (ninja; a first build takes a few minutes)"
+cmake --build build --target "$target"
+
+if $headless; then
+  [ "${1:-}" = "--two" ] && shift
+  step "No display: the command-line demo on two simulated modules (quorvane-cli demo)"
+  status=0
+  build/cli/quorvane-cli demo || status=$?
+  echo "The console's window needs a desktop: there, start it with bash scripts/run.sh"
+  echo "(or bash scripts/run.sh --two for two consoles that hear each other)."
+  exit "$status"
+fi
+
+run=(build/app/quorvane)
 if [ "${1:-}" = "--two" ]; then
   shift
+  step "Starting two consoles, on the simulated modules A and B"
   "${run[@]}" --simulate=A "$@" &
   first=$!
   "${run[@]}" --simulate=B "$@"
@@ -51,4 +83,5 @@ and start again. See docs/user-guide.md, "Which device each COM name opens".
 MSG
   exec "${run[@]}" --simulate "$@"
 fi
+step "Starting the console"
 exec "${run[@]}" "$@"
