@@ -1,20 +1,11 @@
 #pragma once
 
-// What the program is asked at start, read before any window exists (so that --help and
-// --version need no display):
-//
-//   -h, --help         the options, then the program ends
-//   -v, --version      the version and the license, then the program ends
-//   --simulate         every COM name opens the simulated module
-//   --simulate=NAME    every COM name opens the simulated module NAME; two consoles started
-//                      with different names hear each other on one simulated air
-//   --settings FILE    another settings file than Quorvane.ini in the configuration folder,
-//                      for a second station on one machine
-//   QV_SIM_MODULE=NAME the same as --simulate=NAME, for the environment of a launcher
-//   Qt's own options   (-platform, -style, ...) are left to Qt
-//
-// Anything else ends the program with a one-line error and exit code 2. Nothing makes the
-// program simulate but --simulate and QV_SIM_MODULE (and [Devices] entries, per COM name).
+// What the program is asked at start (quorvane --help lists it): whether a simulated module
+// stands in for every port, and which one; and which file holds the settings. Read before any
+// window exists, so that --help and --version need no display; an argument the program does
+// not know ends it with one line and exit code 2, while Qt's own options are left to Qt.
+// Nothing makes the program simulate but --simulate[=NAME] and QV_SIM_MODULE=NAME (and
+// [Devices] entries, per COM name).
 
 #include <QString>
 #include <QStringList>
