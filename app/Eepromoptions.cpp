@@ -107,7 +107,7 @@ void TOptionsForm::FormShow()
     DeviceList->clear();
     DeviceList->addItem(QStringLiteral("No entry: the port the system lists at this place"),
                         QString());
-    for (const PortInfo &p : PortDirectory::global().systemPorts()) {
+    for (const PortInfo &p : PortDirectory::global().listedPorts()) {
         const QString details = p.details();
         DeviceList->addItem(details.isEmpty() ? p.device
                                               : QStringLiteral("%1: %2").arg(p.device, details),

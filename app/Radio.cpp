@@ -508,9 +508,9 @@ void TMainForm::ApplyPortSettings()
     PortTarget = PortDirectory::global().resolve(PortName());
     const QString portName =
         PortIndex >= 0 && PortIndex < 10 ? QString::fromLatin1(PortNames[PortIndex]) : PortName();
-    SetStatusPanel(
-        1, QStringLiteral("Serial Port: ") +
-               (PortTarget.isSimulated() ? PortDirectory::where(portName, PortTarget) : portName));
+    SetStatusPanel(1, QStringLiteral("Serial Port: ") +
+                          (PortTarget.isSimulated() ? PortDirectory::portLabel(portName, PortTarget)
+                                                    : portName));
     const int speed = BaudIndex + 7;
     SetStatusPanel(2,
                    QStringLiteral("Baud Rate: ") +
@@ -563,7 +563,7 @@ void TMainForm::SerialConnectorDeviceLost()
     // The dead handle goes at once: an adapter plugged in again gets its old device name only
     // when no program holds the old one.
     SerialConnector->SetComStatus(false);
-    Memo1->AddLine(PortDirectory::where(PortName(), PortTarget) +
+    Memo1->AddLine(PortDirectory::portLabel(PortName(), PortTarget) +
                    QStringLiteral(": device disconnected"));
     SetStatusPanel(0, QStringLiteral("Status: Not Detected"));
     ReconnectTimer->start();
@@ -586,7 +586,8 @@ void TMainForm::ReconnectTimerTimer()
     if (!SerialConnector->Connected())
         return; // not usable yet (the system may still be setting its permissions)
     ReconnectTimer->stop();
-    Memo1->AddLine(PortDirectory::where(PortName(), PortTarget) + QStringLiteral(": reconnected"));
+    Memo1->AddLine(PortDirectory::portLabel(PortName(), PortTarget) +
+                   QStringLiteral(": reconnected"));
     SetStatusPanel(0, QStringLiteral("Status: Present"));
     ProgramModeOff();
     // As at start-up: the module in a known state, the controls filled from its answer.

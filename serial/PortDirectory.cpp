@@ -53,11 +53,19 @@ void PortDirectory::registerScheme(const QString &scheme, const Factory &factory
     schemes_.insert(scheme, factory);
 }
 
-QList<PortInfo> PortDirectory::systemPorts() const
+QList<PortInfo> PortDirectory::listedPorts() const
 {
     QList<PortInfo> ports = source_ ? source_() : PortInfo::systemPorts();
     PortInfo::sortForComNames(ports);
     return ports;
+}
+
+QStringList PortDirectory::systemPorts() const
+{
+    QStringList devices;
+    for (const PortInfo &p : listedPorts())
+        devices << p.device;
+    return devices;
 }
 
 PortDirectory::Target PortDirectory::resolve(const QString &name) const
@@ -76,10 +84,10 @@ PortDirectory::Target PortDirectory::resolve(const QString &name) const
     const auto found = explicit_.constFind(QStringLiteral("COM%1").arg(n));
     if (found != explicit_.cend())
         return resolveEntry(*found);
-    const QList<PortInfo> listed = systemPorts();
+    const QStringList listed = systemPorts();
     if (n - 1 < listed.size()) {
         t.kind = Target::Kind::Device;
-        t.device = listed.at(n - 1).device;
+        t.device = listed.at(n - 1);
     }
     return t;
 }
@@ -139,7 +147,7 @@ QStringList PortDirectory::describe(const Target &target) const
     // The system lists a device by its own name; an entry may name it by its stable name or
     // by another link to it.
     const QString canonical = QFileInfo(target.device).canonicalFilePath();
-    for (const PortInfo &p : systemPorts()) {
+    for (const PortInfo &p : listedPorts()) {
         if (p.device != target.device && p.stableName != target.device && p.device != canonical)
             continue;
         const QString other = p.device != target.device ? p.device : p.stableName;
@@ -152,7 +160,7 @@ QStringList PortDirectory::describe(const Target &target) const
     return lines;
 }
 
-QString PortDirectory::where(const QString &comName, const Target &target)
+QString PortDirectory::portLabel(const QString &comName, const Target &target)
 {
     if (target.isSimulated())
         return target.argument.isEmpty()
@@ -172,7 +180,7 @@ QString PortDirectory::failureText(const QString &comName, const Target &target,
                 .arg(comName, shown(target.unknown));
         return QStringLiteral("%1: no serial device for this port").arg(comName);
     }
-    const QString where = PortDirectory::where(comName, target);
+    const QString where = portLabel(comName, target);
     const QString why = QString::fromLocal8Bit(detail.c_str());
     switch (error) {
     case LineError::NoDevice:

@@ -58,8 +58,10 @@ public:
     // A new line object able to open the target; null for Kind::None.
     std::unique_ptr<SerialLine> createLine(const Target &target) const;
 
-    // The serial ports the system lists, in the order of COM names.
-    QList<PortInfo> systemPorts() const;
+    // The serial ports the system lists, in the order of COM names: what the system knows of
+    // each, and their devices alone.
+    QList<PortInfo> listedPorts() const;
+    QStringList systemPorts() const;
     // Tests and the benchmark stand in for the system's listing; an empty source restores it.
     void setPortSource(PortSource source) { source_ = std::move(source); }
 
@@ -67,8 +69,9 @@ public:
     // device"; then, for a device the system lists, its other name (stable name or device)
     // and what is known of it.
     QStringList describe(const Target &target) const;
-    // A name with what it opens, as the log tells it: "COM1 (/dev/ttyUSB0)".
-    static QString where(const QString &comName, const Target &target);
+    // The port as the log names it: "COM1 (/dev/ttyUSB0)", "COM1 (simulated A)", or "COM1"
+    // when the name is the device itself.
+    static QString portLabel(const QString &comName, const Target &target);
     // Why an open of comName failed, as one line for the log.
     static QString failureText(const QString &comName, const Target &target, LineError error,
                                const std::string &detail);
