@@ -13,6 +13,13 @@ public:
     explicit TComboBox(const QStringList &items, QWidget *parent = nullptr);
 
     int ItemIndex() const { return currentIndex(); }
+    // The selected entry, else the entry that the typed text is exactly, else -1.
+    int MatchingIndex() const
+    {
+        return currentIndex() >= 0
+                   ? currentIndex()
+                   : findText(currentText(), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    }
     // An index outside the list leaves no selection and an empty text.
     void SetItemIndex(int index);
     QString Text() const { return currentText(); }

@@ -4,6 +4,7 @@
 #include "app/Radio.h"
 #include "serial/PortDirectory.h"
 
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,12 +13,19 @@
 
 TOptionsForm *OptionsForm = nullptr;
 
+namespace {
+// DeviceList keeps each item's device name beside the entry it makes.
+constexpr int kDeviceRole = Qt::UserRole + 1;
+} // namespace
+
 TOptionsForm::TOptionsForm(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("OptionsForm"));
     setWindowTitle(QStringLiteral("Communication Settings"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(424, 151);
+    // The port and speed row keeps its place; the device frame below it has room for a
+    // stable device name.
+    setFixedSize(560, 224);
 
     auto *portFrame = new QGroupBox(QStringLiteral("Serial port"), this);
     ComboBox1 =
@@ -27,14 +35,9 @@ TOptionsForm::TOptionsForm(QWidget *parent) : QDialog(parent)
                       portFrame);
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setAccessibleName(QStringLiteral("Serial port"));
-    DeviceLabel = new QLabel(portFrame);
-    DeviceLabel->setObjectName(QStringLiteral("DeviceLabel"));
-    DeviceLabel->setAccessibleName(QStringLiteral("Device"));
-    DeviceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    DeviceLabel->setWordWrap(true);
     auto *portLayout = new QVBoxLayout(portFrame);
     portLayout->addWidget(ComboBox1);
-    portLayout->addWidget(DeviceLabel, 1, Qt::AlignTop);
+    portLayout->addStretch(1);
 
     auto *speedFrame = new QGroupBox(QStringLiteral("Speed"), this);
     ComboBox2 =
@@ -57,15 +60,36 @@ TOptionsForm::TOptionsForm(QWidget *parent) : QDialog(parent)
     buttons->addWidget(Button2);
     buttons->addStretch(1);
 
-    auto *layout = new QHBoxLayout(this);
-    layout->addWidget(portFrame, 3);
-    layout->addWidget(speedFrame, 2);
-    layout->addLayout(buttons);
+    auto *deviceFrame = new QGroupBox(QStringLiteral("Device"), this);
+    DeviceLabel = new QLabel(deviceFrame);
+    DeviceLabel->setObjectName(QStringLiteral("DeviceLabel"));
+    DeviceLabel->setAccessibleName(QStringLiteral("Device"));
+    DeviceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    DeviceLabel->setWordWrap(true);
+    DeviceLabel->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    DeviceList = new QComboBox(deviceFrame);
+    DeviceList->setObjectName(QStringLiteral("DeviceList"));
+    DeviceList->setAccessibleName(QStringLiteral("Use this device"));
+    auto *useRow = new QHBoxLayout;
+    useRow->addWidget(new QLabel(QStringLiteral("Use:"), deviceFrame));
+    useRow->addWidget(DeviceList, 1);
+    auto *deviceLayout = new QVBoxLayout(deviceFrame);
+    deviceLayout->addWidget(DeviceLabel, 1);
+    deviceLayout->addLayout(useRow);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(portFrame, 3);
+    top->addWidget(speedFrame, 2);
+    top->addLayout(buttons);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(deviceFrame, 1);
 
     connect(Button1, &QPushButton::clicked, this, &TOptionsForm::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TOptionsForm::Button2Click);
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TOptionsForm::ShowDevice);
     connect(ComboBox1, &QComboBox::editTextChanged, this, &TOptionsForm::ShowDevice);
+    connect(DeviceList, &QComboBox::activated, this, &TOptionsForm::DeviceListClick);
 }
 
 void TOptionsForm::showEvent(QShowEvent *event)
@@ -78,30 +102,79 @@ void TOptionsForm::FormShow()
 {
     if (!MainForm)
         return;
+    // Each showing starts from the port as it is, and lists the devices there are now.
+    chosen_.clear();
+    DeviceList->clear();
+    DeviceList->addItem(QStringLiteral("No entry: the port the system lists at this place"),
+                        QString());
+    for (const PortInfo &p : PortDirectory::global().listedPorts()) {
+        const QString details = p.details();
+        DeviceList->addItem(details.isEmpty() ? p.device
+                                              : QStringLiteral("%1: %2").arg(p.device, details),
+                            p.entryName());
+        DeviceList->setItemData(DeviceList->count() - 1, p.device, kDeviceRole);
+    }
     ComboBox1->SetItemIndex(MainForm->PortIndex);
     ComboBox2->SetItemIndex(MainForm->BaudIndex);
     ShowDevice();
 }
 
+QString TOptionsForm::SelectedCom() const
+{
+    const int index = ComboBox1->MatchingIndex();
+    return index < 0 ? QString() : ComboBox1->itemText(index);
+}
+
 void TOptionsForm::ShowDevice()
 {
-    // The list keeps the COM names the operator knows; the device behind the chosen one is
-    // told beside it, since on this machine a COM name is only a name.
-    const int index = ComboBox1->ItemIndex();
-    if (index < 0) {
+    const QString com = SelectedCom();
+    DeviceList->setEnabled(!com.isEmpty());
+    if (com.isEmpty()) {
         DeviceLabel->setText(QStringLiteral("No port selected."));
+        DeviceList->setCurrentIndex(-1);
         return;
     }
-    const QString com = ComboBox1->itemText(index);
-    DeviceLabel->setText(
-        QStringLiteral("%1 opens: %2").arg(com, PortDirectory::global().describe(com)));
+    // What the name will open once Ok takes the entries picked meanwhile.
+    PortDirectory preview = PortDirectory::global();
+    QMap<QString, QString> entries = preview.explicitEntries();
+    entries.insert(chosen_);
+    preview.setExplicit(entries);
+    QStringList lines = preview.describe(preview.resolve(com));
+    lines.first() = QStringLiteral("%1 opens: %2").arg(com, lines.first());
+    DeviceLabel->setText(lines.join(QLatin1Char('\n')));
+    // An entry names a listed device by its stable name or by its device name; one that
+    // names no listed device (a simulated module, a link of the operator's own) leaves the
+    // list without a selection.
+    const QString entry = preview.explicitEntries().value(com);
+    int item = DeviceList->findData(entry);
+    if (item < 0 && !entry.isEmpty())
+        item = DeviceList->findData(entry, kDeviceRole);
+    DeviceList->setCurrentIndex(item);
+}
+
+void TOptionsForm::DeviceListClick(int item)
+{
+    const QString com = SelectedCom();
+    if (com.isEmpty() || item < 0)
+        return;
+    chosen_.insert(com, DeviceList->itemData(item).toString());
+    ShowDevice();
 }
 
 void TOptionsForm::Button1Click()
 {
     if (MainForm) {
-        MainForm->PortIndex = ComboBox1->ItemIndex();
-        MainForm->BaudIndex = ComboBox2->ItemIndex();
+        for (auto it = chosen_.cbegin(); it != chosen_.cend(); ++it)
+            MainForm->ChooseDevice(it.key(), it.value());
+        chosen_.clear();
+        // A list left without an entry keeps its value: its index, -1, would open COM2 at
+        // 4800 and be written so, and an untouched first-run dialog would change the speed.
+        const int port = ComboBox1->MatchingIndex();
+        const int baud = ComboBox2->MatchingIndex();
+        if (port >= 0)
+            MainForm->PortIndex = port;
+        if (baud >= 0)
+            MainForm->BaudIndex = baud;
         MainForm->Guarded([] { MainForm->ApplyPortSettings(); });
     }
     accept();

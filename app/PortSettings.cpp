@@ -3,16 +3,31 @@
 #include "app/Exception.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 const QString kPort = QStringLiteral("Port");
 const QString kCom = QStringLiteral("COM");
 const QString kBaud = QStringLiteral("Baud");
 const QString kDevices = QStringLiteral("Devices");
+
+QString &chosenPath()
+{
+    static QString path;
+    return path;
+}
+
 } // namespace
+
+void PortSettings::SetFilePath(const QString &path)
+{
+    chosenPath() = path;
+}
 
 QString PortSettings::FilePath()
 {
+    if (!chosenPath().isEmpty())
+        return chosenPath();
     // An XDG variable that is not an absolute path is to be ignored.
     QString dir = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (dir.isEmpty() || !QDir::isAbsolutePath(dir))
@@ -33,9 +48,19 @@ PortSettings PortSettings::Read(const IniFile &ini)
     return s;
 }
 
-void PortSettings::Write(IniFile &ini, int portIndex, int baudIndex)
+void PortSettings::Write(IniFile &ini, int portIndex, int baudIndex,
+                         const QMap<QString, QString> &devices)
 {
+    // The name of the file written, as the operator knows it: "Quorvane.ini", or the one
+    // given with --settings.
+    const auto failed = [&ini] {
+        return Exception(
+            QStringLiteral("Unable to write to %1").arg(QFileInfo(ini.path()).fileName()));
+    };
     if (!ini.writeString(kPort, kCom, QString::number(portIndex)) ||
         !ini.writeString(kPort, kBaud, QString::number(baudIndex)))
-        throw Exception(QStringLiteral("Unable to write to %1").arg(FileName()));
+        throw failed();
+    for (auto it = devices.cbegin(); it != devices.cend(); ++it)
+        if (!ini.writeString(kDevices, it.key(), it.value()))
+            throw failed();
 }

@@ -26,9 +26,13 @@
 //          length; it runs from LoadSettings and from every change of those controls.
 // Status.  Panel 0 says whether the module answers, panel 1 the port, panel 2 the speed;
 //          ApplyPortSettings writes all three, failures later turn panel 0 into
-//          "Status: Not Detected".
-// End.     Closing the window writes PortIndex and BaudIndex back (FormClose); a failed
-//          write keeps the window open. Destroying the window closes the port.
+//          "Status: Not Detected". A simulated module is named in panel 1 and the log.
+// Loss.    An unplugged device is noticed by the watcher (SerialConnectorDeviceLost): the
+//          port is closed and watched for; when the device is back it is opened again with
+//          the start-up's Reset and Read Config, counters and settings untouched.
+// End.     Closing the window writes PortIndex and BaudIndex back (FormClose), with the
+//          devices chosen in the settings dialog; a failed write keeps the window open.
+//          Destroying the window closes the port.
 //
 // Handlers never let an exception out: the connections run them through Guarded(), which
 // shows the message in an error box (ShowException) and lets the program go on. Message
@@ -44,7 +48,7 @@
 // input rules), traffic/ (receive handling, link test, text and file sending).
 
 #include "module/RadioModule.h"
-
+#include "serial/PortDirectory.h"
 #include "traffic/TestPacket.h"
 
 #include <QByteArray>
@@ -161,6 +165,8 @@ public:
     // ---- Non-visual parts -------------------------------------------------------------
     QTimer *Timer1; // missed-packet timer of the link test; stopped
     QTimer *Timer2; // configuration reply time-out (the module core's); stopped
+    // Once a second while the port's device is gone: is it back? Stopped otherwise.
+    QTimer *ReconnectTimer;
     TRadioCom *SerialConnector;
     RadioModule *Module; // the module core on SerialConnector
     TOpenDialog *OpenDialog1;
@@ -189,12 +195,25 @@ public:
     // requested meanwhile waits for them: the outermost calls BusyLoopEnded() when it returns.
     int ContSendLoops = 0;
     bool FileSending = false;
+    // What the port's COM name opened at the last ApplyPortSettings: the device a loss and a
+    // return are told by, or the simulated module the status bar names.
+    PortDirectory::Target PortTarget;
+    // [Devices] entries chosen in the settings dialog this run, by COM name (an empty value:
+    // no entry); written with the port and the speed when the window closes.
+    QMap<QString, QString> ChosenDevices;
 
     // ---- Start-up and shutdown (app/Radio.cpp) ---------------------------------------
     void LoadSettings();
     // The one place that (re)opens the port; see the steps in Radio.cpp.
     void ApplyPortSettings();
     bool ModulePresent();
+    // Maps a COM name to a device from the settings dialog's device list, at once for the
+    // port and for the settings file at close.
+    void ChooseDevice(const QString &comName, const QString &entry);
+    // The device of the open port went away: the log and the status say so, and the console
+    // watches for it to come back (ReconnectTimerTimer), then opens it again by itself.
+    void SerialConnectorDeviceLost();
+    void ReconnectTimerTimer();
     void FormShow();
     // The settings write of every close request; throws when the file cannot be written.
     void FormClose();
@@ -309,7 +328,9 @@ private:
     void WireTrafficEvents(); // traffic/
     void WireRecordEvents();  // app/Records.cpp
 
+    QString PortName() const; // the COM name the component opens, "COM1"
     QLabel *panels_[3] = {};
+    QString announcedSim_; // the simulated module the log last said the port opened
     bool shown_ = false;
     bool endPending_ = false;      // a close waits for a continuous send or file transfer
     bool endWithoutWrite_ = false; // that close has already written the settings

@@ -1,10 +1,9 @@
 // Program entry: the four windows in their fixed order, the event loop, and the error box
 // for anything that escapes start-up.
 //
-// Without hardware: when the machine has no USB or ACM serial adapter and the settings file
-// names no device, every COM name opens a simulated module (one line on the terminal says
-// so). QV_SIM_MODULE=NAME puts every COM name on the simulated module NAME whatever the
-// settings say; two consoles started with different names hear each other on one air.
+// The options (app/StartOptions.h, quorvane --help): a simulated module stands in for the
+// ports only when asked (--simulate[=NAME], or QV_SIM_MODULE=NAME), and one line on the
+// terminal then says so; --settings FILE puts the settings in another file.
 //
 // QV_EXIT_AFTER_SHOW=1 makes the program print, once the main window's first frame has
 // been painted, the milliseconds since the process started and its resident memory, then
@@ -15,9 +14,8 @@
 #include "app/PortSettings.h"
 #include "app/Prompts.h"
 #include "app/Radio.h"
+#include "app/StartOptions.h"
 #include "app/Writing.h"
-#include "serial/PortDirectory.h"
-#include "sim/SimulatedModules.h"
 #include "traffic/ResponsivePause.h"
 
 #include <QApplication>
@@ -25,6 +23,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -83,27 +82,15 @@ private:
     bool fired_ = false;
 };
 
-// Simulated modules are always reachable by name ([Devices] COM1=sim); without hardware they
-// stand in for the module.
-void setUpDevices()
+// Simulated modules are always reachable by name ([Devices] COM1=sim); one stands in for
+// every port only when asked.
+void setUpDevices(const StartOptions &options)
 {
-    const QString settings = PortSettings::FilePath();
-    registerSimulatedModules(QFileInfo(settings).dir().filePath(QStringLiteral("Quorvane-sim")));
-    const QString named = qEnvironmentVariable("QV_SIM_MODULE");
-    if (!named.isEmpty()) {
-        PortDirectory::global().setFallback(QStringLiteral("sim:") + named, true);
-        std::fprintf(stderr, "Quorvane: every COM port opens the simulated module %s.\n",
-                     qPrintable(named));
-        return;
-    }
-    const PortSettings stored = PortSettings::Read(IniFile(settings));
-    if (stored.Devices.isEmpty() && PortDirectory::global().adapters().isEmpty()) {
-        PortDirectory::global().setFallback(QStringLiteral("sim"));
-        std::fprintf(stderr,
-                     "Quorvane: no serial adapter found and no [Devices] entry in %s: every COM "
-                     "port opens a simulated module (see docs/simulator.md).\n",
-                     qPrintable(settings));
-    }
+    options.ApplyToPorts(
+        QFileInfo(PortSettings::FilePath()).dir().filePath(QStringLiteral("Quorvane-sim")));
+    const QString line = options.TerminalLine();
+    if (!line.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(line));
 }
 
 } // namespace
@@ -111,8 +98,25 @@ void setUpDevices()
 int main(int argc, char **argv)
 {
     preciseTimers(); // before any thread starts, so that they all have it
+    // The options are read before the application exists: --help, --version and a wrong
+    // option need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartOptions options = StartOptions::Read(arguments);
+    if (options.Exit) {
+        std::fputs(qPrintable(options.Message), options.ExitCode == 0 ? stdout : stderr);
+        return options.ExitCode;
+    }
+    PortSettings::SetFilePath(options.SettingsFile);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QApplication::setApplicationVersion(StartOptions::Version());
+    // The desktop entry quorvane.desktop: a Wayland compositor finds the window's icon and name
+    // through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorvane.svg")));
     // The application owns the four windows; they go in the reverse order of creation.
     std::unique_ptr<TMainForm> mainForm;
     std::unique_ptr<TOptionsForm> optionsForm;
@@ -120,7 +124,7 @@ int main(int argc, char **argv)
     std::unique_ptr<TWritingForm> writingForm;
     FirstFrameProbe probe;
     try {
-        setUpDevices();
+        setUpDevices(options);
         mainForm = std::make_unique<TMainForm>();
         MainForm = mainForm.get();
         optionsForm = std::make_unique<TOptionsForm>();

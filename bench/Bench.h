@@ -50,9 +50,14 @@ inline double percentile(std::vector<double> v, double p)
     return v[i];
 }
 
+// Runs the event loop for ms milliseconds.
+void runEventLoopFor(int ms);
+// Runs the event loop until done() holds or limitMs pass; false on the limit.
+bool runUntil(const std::function<bool()> &done, int limitMs);
+
 // CPU seconds used by this process's threads, all but the main one.
 double cpuSecondsOfOtherThreads();
-// CPU seconds used by the whole process.
+// CPU seconds used by the whole process, to the nanosecond.
 double cpuSecondsOfProcess();
 // Resident memory of the process in MiB.
 double residentMiB();

@@ -17,13 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void runEventLoopFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 struct Station {
     explicit Station(const PtyPair &pty)
     {

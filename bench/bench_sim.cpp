@@ -34,13 +34,6 @@ struct Station {
     TRadioCom c;
 };
 
-void runEventLoopFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 QString ms(double v)
 {
     return QString::number(v, 'f', 3) + QStringLiteral(" ms");

@@ -53,19 +53,6 @@ double lineTimeMs(qsizetype bytes, int baud = kBaud)
     return double(bytes) * 10.0 * 1000.0 / baud;
 }
 
-// Runs the event loop until done() or the limit; false on the limit.
-bool runUntil(const std::function<bool()> &done, int limitMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
 // Bytes the allocator has handed out and not had back, small blocks and mapped ones.
 double heapInUseKiB()
 {

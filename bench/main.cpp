@@ -6,8 +6,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 
+#include <ctime>
 #include <unistd.h>
 
 void benchSerial(BenchTable &t);
@@ -19,12 +23,14 @@ void benchSoak(BenchTable &t);
 void benchFlood(BenchTable &t);
 void benchCli(BenchTable &t);
 void benchReport(BenchTable &t);
+void benchReconnect(BenchTable &t);
 int runSoakStation(const QString &role, int seconds);
 
 static const BenchEntry kSections[] = {
     {"serial", benchSerial}, {"app", benchApp},         {"sim", benchSim},
     {"module", benchModule}, {"traffic", benchTraffic}, {"soak", benchSoak},
     {"flood", benchFlood},   {"cli", benchCli},         {"report", benchReport},
+    {"reconnect", benchReconnect},
 };
 
 double cpuSecondsOfOtherThreads()
@@ -48,17 +54,31 @@ double cpuSecondsOfOtherThreads()
     return total;
 }
 
+// /proc counts in ticks of 10 ms: a tenth of a per cent of ten seconds is one tick.
 double cpuSecondsOfProcess()
 {
-    const long ticks = ::sysconf(_SC_CLK_TCK);
-    QFile f(QStringLiteral("/proc/self/stat"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray s = f.readAll();
-    const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
-    return fields.size() > 12
-               ? (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(ticks)
-               : 0;
+    timespec ts{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+void runEventLoopFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool runUntil(const std::function<bool()> &done, int limitMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return true;
 }
 
 double residentMiB()

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
 merge=${2:-}
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --test
 CC=clang CXX=clang++ bash scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQV_FUZZ=ON -DQV_SANITIZE=address,undefined
 # The targets that build windows need a platform; Qt's libraries keep a few allocations until

@@ -1,15 +1,30 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: a normal build, a build under
-# AddressSanitizer + UndefinedBehaviorSanitizer, and the watcher's hand-over protocol and the
-# simulated module under ThreadSanitizer.
+# Installs what is missing, builds, and runs every test: a normal build, with the command-line
+# demo and the checks of the installed desktop files; a build under AddressSanitizer +
+# UndefinedBehaviorSanitizer; the watcher's hand-over protocol and the simulated module under
+# ThreadSanitizer; static analysis; the fuzz targets briefly. Works in a tree without git.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --test
 jobs=${QV_TEST_JOBS:-2}
 
 echo "== normal build"
 bash scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd build && ctest --output-on-failure -j"$jobs")
+
+echo "== the installed desktop entry and AppStream metainfo"
+prefix=build/install-validate
+rm -rf "$prefix"
+cmake --install build --prefix "$prefix" >/dev/null
+desktop-file-validate "$prefix/share/applications/quorvane.desktop"
+appstreamcli validate --no-net "$prefix/share/metainfo/org.quorvane.Quorvane.metainfo.xml"
+
+# The command-line programmer's demo: two simulated modules in one process.
+echo "== quorvane-cli demo"
+if ! build/cli/quorvane-cli demo; then
+  echo "test.sh: quorvane-cli demo failed" >&2
+  exit 1
+fi
 
 echo "== address and undefined-behaviour sanitizers"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined

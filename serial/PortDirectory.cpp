@@ -2,10 +2,7 @@
 
 #include "serial/PosixLine.h"
 
-#include <QCollator>
-#include <QSerialPortInfo>
-
-#include <algorithm>
+#include <QFileInfo>
 
 namespace {
 
@@ -32,12 +29,6 @@ QString shown(const QString &text)
     return text.left(keep) + QStringLiteral("...") + text.right(keep);
 }
 
-bool isAdapter(const QString &portName)
-{
-    return portName.startsWith(QLatin1String("ttyUSB")) ||
-           portName.startsWith(QLatin1String("ttyACM"));
-}
-
 } // namespace
 
 PortDirectory &PortDirectory::global()
@@ -62,25 +53,19 @@ void PortDirectory::registerScheme(const QString &scheme, const Factory &factory
     schemes_.insert(scheme, factory);
 }
 
-void PortDirectory::setSystemPortsForTesting(const QStringList *ports)
+QList<PortInfo> PortDirectory::listedPorts() const
 {
-    pinned_ = ports != nullptr;
-    pinnedPorts_ = ports ? *ports : QStringList();
+    QList<PortInfo> ports = source_ ? source_() : PortInfo::systemPorts();
+    PortInfo::sortForComNames(ports);
+    return ports;
 }
 
 QStringList PortDirectory::systemPorts() const
 {
-    if (pinned_)
-        return pinnedPorts_;
-    QStringList adapters, others;
-    const auto infos = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : infos)
-        (isAdapter(info.portName()) ? adapters : others) << info.systemLocation();
-    QCollator byName;
-    byName.setNumericMode(true);
-    std::sort(adapters.begin(), adapters.end(), byName);
-    std::sort(others.begin(), others.end(), byName);
-    return adapters + others;
+    QStringList devices;
+    for (const PortInfo &p : listedPorts())
+        devices << p.device;
+    return devices;
 }
 
 PortDirectory::Target PortDirectory::resolve(const QString &name) const
@@ -94,26 +79,19 @@ PortDirectory::Target PortDirectory::resolve(const QString &name) const
         t.device = name;
         return t;
     }
-    if (fallbackOverrides_ && !fallback_.isEmpty())
-        return resolveEntry(fallback_);
-    const QString key = QStringLiteral("COM%1").arg(n);
-    const auto found = explicit_.constFind(key);
+    if (!simulated_.isEmpty())
+        return resolveEntry(simulated_);
+    const auto found = explicit_.constFind(QStringLiteral("COM%1").arg(n));
     if (found != explicit_.cend())
         return resolveEntry(*found);
-    if (!fallback_.isEmpty())
-        return resolveEntry(fallback_);
     const QStringList listed = systemPorts();
     if (n - 1 < listed.size()) {
         t.kind = Target::Kind::Device;
         t.device = listed.at(n - 1);
-        const QSerialPortInfo info(t.device);
-        t.description = info.description();
-        return t;
     }
     return t;
 }
 
-// An entry's value: a path, or a registered scheme ("sim", "sim:B").
 PortDirectory::Target PortDirectory::resolveEntry(const QString &value) const
 {
     Target t;
@@ -128,21 +106,12 @@ PortDirectory::Target PortDirectory::resolveEntry(const QString &value) const
     }
     if (!value.contains(QLatin1Char('/'))) {
         // A scheme this program does not know: nothing to open.
-        t.description = value;
+        t.unknown = value;
         return t;
     }
     t.kind = Target::Kind::Device;
     t.device = value;
     return t;
-}
-
-QStringList PortDirectory::adapters() const
-{
-    QStringList out;
-    for (const QString &path : systemPorts())
-        if (isAdapter(path.section(QLatin1Char('/'), -1)))
-            out << path;
-    return out;
 }
 
 std::unique_ptr<SerialLine> PortDirectory::createLine(const Target &target) const
@@ -160,28 +129,43 @@ std::unique_ptr<SerialLine> PortDirectory::createLine(const Target &target) cons
     return nullptr;
 }
 
-QString PortDirectory::describe(const QString &comName) const
+QStringList PortDirectory::describe(const Target &target) const
 {
-    const Target t = resolve(comName);
-    switch (t.kind) {
+    switch (target.kind) {
     case Target::Kind::None:
-        return QStringLiteral("no device");
+        return {QStringLiteral("no device")};
     case Target::Kind::Scheme:
-        if (t.scheme == QLatin1String("sim"))
-            return t.argument.isEmpty()
-                       ? QStringLiteral("simulated module")
-                       : QStringLiteral("simulated module %1").arg(shown(t.argument));
-        return shown(t.device);
+        if (target.isSimulated())
+            return {target.argument.isEmpty()
+                        ? QStringLiteral("simulated module")
+                        : QStringLiteral("simulated module %1").arg(shown(target.argument))};
+        return {shown(target.device)};
     case Target::Kind::Device:
-        return t.description.isEmpty()
-                   ? shown(t.device)
-                   : QStringLiteral("%1 (%2)").arg(shown(t.device), shown(t.description));
+        break;
     }
-    return {};
+    QStringList lines{shown(target.device)};
+    // The system lists a device by its own name; an entry may name it by its stable name or
+    // by another link to it.
+    const QString canonical = QFileInfo(target.device).canonicalFilePath();
+    for (const PortInfo &p : listedPorts()) {
+        if (p.device != target.device && p.stableName != target.device && p.device != canonical)
+            continue;
+        const QString other = p.device != target.device ? p.device : p.stableName;
+        if (!other.isEmpty())
+            lines << shown(other);
+        if (!p.details().isEmpty())
+            lines << shown(p.details());
+        break;
+    }
+    return lines;
 }
 
 QString PortDirectory::portLabel(const QString &comName, const Target &target)
 {
+    if (target.isSimulated())
+        return target.argument.isEmpty()
+                   ? QStringLiteral("%1 (simulated)").arg(comName)
+                   : QStringLiteral("%1 (simulated %2)").arg(comName, shown(target.argument));
     return target.device.isEmpty() || target.device == comName
                ? comName
                : QStringLiteral("%1 (%2)").arg(comName, shown(target.device));
@@ -191,9 +175,9 @@ QString PortDirectory::failureText(const QString &comName, const Target &target,
                                    const std::string &detail)
 {
     if (target.kind == Target::Kind::None) {
-        if (!target.description.isEmpty())
+        if (!target.unknown.isEmpty())
             return QStringLiteral("%1: \"%2\" names no device this program knows")
-                .arg(comName, shown(target.description));
+                .arg(comName, shown(target.unknown));
         return QStringLiteral("%1: no serial device for this port").arg(comName);
     }
     const QString where = portLabel(comName, target);

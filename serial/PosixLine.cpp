@@ -431,7 +431,7 @@ bool PosixLine::setDtr(bool raised)
 
 SerialLine::Wait PosixLine::waitEvent()
 {
-    if (epollFd_ < 0)
+    if (epollFd_ < 0 || lost_)
         return Wait::Failed;
     for (;;) {
         epoll_event evs[2];
@@ -457,14 +457,16 @@ SerialLine::Wait PosixLine::waitEvent()
                 event = true;
             if (evs[i].events & (EPOLLHUP | EPOLLERR)) {
                 // The device went away (an unplugged adapter, a closed pseudo-terminal
-                // master). It will not come back for this opening: stop watching it, so
-                // that the wait costs nothing until the port is closed.
+                // master). It will not come back for this opening: stop watching it, and
+                // report the loss once the bytes that came with it are announced.
                 lost_ = true;
                 ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd_, nullptr);
             }
         }
         if (event)
             return Wait::Event;
+        if (lost_)
+            return Wait::Failed;
         if (woken)
             return Wait::Woken;
     }

@@ -66,6 +66,7 @@ struct TComReader::Delivery::State {
     // the main thread. Running: the main thread is running it.
     enum class Phase { Idle, Pending, Running } phase = Phase::Idle;
     bool stopped = false;
+    bool lossPending = false; // the line failed; the main thread has not been told yet
     uint64_t delivered = 0;
 };
 
@@ -119,6 +120,14 @@ TComReader::Delivery TComReader::TakeNotification()
     return Delivery(state_);
 }
 
+bool TComReader::TakeLoss()
+{
+    std::lock_guard<std::mutex> lk(state_->m);
+    const bool lost = state_->lossPending && !state_->stopped;
+    state_->lossPending = false;
+    return lost;
+}
+
 uint64_t TComReader::Delivered() const
 {
     std::lock_guard<std::mutex> lk(state_->m);
@@ -139,8 +148,12 @@ void TComReader::Execute()
         if (s.stopped)
             break;
         if (result == SerialLine::Wait::Failed) {
-            // A wait that cannot go on would fail again at once: park until the port is
-            // closed instead of spinning. Nobody is told; writes will fail on their own.
+            // A wait that cannot go on would fail again at once: the device is gone. Tell the
+            // main thread, then park until the port is closed instead of spinning.
+            s.lossPending = true;
+            lk.unlock();
+            wakeMain_();
+            lk.lock();
             s.cv.wait(lk, [&s] { return s.stopped; });
             break;
         }
@@ -367,14 +380,18 @@ void TRadioCom::runNotification()
     if (!reader_)
         return;
     TComReader::Delivery delivery = reader_->TakeNotification();
-    if (!delivery)
-        return;
-    const int count = line_ ? line_->queuedInput() : -1;
-    if (count >= 0)
-        OnComReceive(count);
-    // The watcher may wait again. (The handler may have closed or reopened the port; the
-    // delivery keeps what it needs alive.)
-    delivery.Finish();
+    if (delivery) {
+        const int count = line_ ? line_->queuedInput() : -1;
+        if (count >= 0)
+            OnComReceive(count);
+        // The watcher may wait again. (The handler may have closed or reopened the port; the
+        // delivery keeps what it needs alive.)
+        delivery.Finish();
+    }
+    // After the bytes that came before it. A handler that closed the port has ended that
+    // watcher, and its loss with it.
+    if (reader_ && reader_->TakeLoss() && onDeviceLost_)
+        onDeviceLost_();
 }
 
 void TRadioCom::OnComReceive(int Count)

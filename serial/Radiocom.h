@@ -118,6 +118,9 @@ public:
         std::shared_ptr<State> state_;
     };
     Delivery TakeNotification();
+    // Main thread. True once after the line failed for good (the device went away); the
+    // watcher stays parked until Stop().
+    bool TakeLoss();
 
     // For tests and the benchmark: notifications handed over so far.
     uint64_t Delivered() const;
@@ -175,6 +178,10 @@ public:
     const TReceiveEvent &OnReceive() const { return onReceive_; }
     void SetOnReceive(TReceiveEvent handler) { onReceive_ = std::move(handler); }
     void SetOnNotice(TNoticeEvent handler) { onNotice_ = std::move(handler); }
+    // Raised on the main thread when the device of the open port has gone away (hang-up of
+    // an unplugged adapter). The port stays open, every transfer failing, until it is closed.
+    using TDeviceLostEvent = std::function<void()>;
+    void SetOnDeviceLost(TDeviceLostEvent handler) { onDeviceLost_ = std::move(handler); }
 
     // The name the port is known by ("COM1" to "COM21", or "ComFile.txt") and the mode text
     // of the speed ("9600,N,8,1").
@@ -240,6 +247,7 @@ private:
     const char *modeText_ = "9600,N,8,1";
     TReceiveEvent onReceive_;
     TNoticeEvent onNotice_;
+    TDeviceLostEvent onDeviceLost_;
     TCtsFlowControl cts_ = CTSOff;
     TDtrFlowControl dtr_ = DTROff;
     TRtsFlowControl rts_ = RTSHandshake;

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -31,8 +32,7 @@ std::unique_ptr<TMainForm> station(const QTemporaryDir &config, int com)
 {
     QFile ini(config.filePath(QStringLiteral("Quorvane.ini")));
     if (ini.open(QIODevice::WriteOnly))
-        ini.write(QStringLiteral("[Port]\nCOM=%1\nBaud=0\n[Devices]\nCOM1=sim:ShotA\n"
-                                 "COM2=sim:ShotB\n")
+        ini.write(QStringLiteral("[Port]\nCOM=%1\nBaud=0\n[Devices]\nCOM1=sim:A\nCOM2=sim:B\n")
                       .arg(com)
                       .toUtf8());
     ini.close();
@@ -55,8 +55,7 @@ void shotsMainWindow(const QString &dir)
 {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    static const QStringList none;
-    PortDirectory::global().setSystemPortsForTesting(&none);
+    PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
     registerSimulatedModules();
     SimWorld::instance()->air().setName({});
 
@@ -80,10 +79,19 @@ void shotsMainWindow(const QString &dir)
     saveScreenshot(b.get(), dir, QStringLiteral("main-window"));
     saveScreenshot(a.get(), dir, QStringLiteral("main-window-sender"));
 
-    // The communication settings dialog over the sending station.
+    // The communication settings dialog over the sending station, on a machine with a USB
+    // adapter and an on-board port, the adapter picked for COM1.
+    PortDirectory::global().setPortSource([] {
+        return QList<PortInfo>{{"/dev/ttyUSB0",
+                                "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
+                                "FT232R USB UART", "FTDI", "A1B2C3", "ftdi_sio", 0x0403, 0x6001},
+                               {"/dev/ttyS0", {}, {}, {}, {}, "serial8250"}};
+    });
     MainForm = a.get();
     TOptionsForm options;
     options.show();
+    options.DeviceList->setCurrentIndex(1);
+    options.DeviceListClick(1);
     QApplication::processEvents();
     saveScreenshot(&options, dir, QStringLiteral("settings-dialog"));
     options.hide();
@@ -107,5 +115,5 @@ void shotsMainWindow(const QString &dir)
     a->LinkReportForm->Refresh();
     saveScreenshot(b->LinkReportForm, dir, QStringLiteral("link-report"));
     saveScreenshot(a->LinkReportForm, dir, QStringLiteral("link-report-sender"));
-    PortDirectory::global().setSystemPortsForTesting(nullptr);
+    PortDirectory::global().setPortSource({});
 }

@@ -3,10 +3,13 @@
 
 #include "app/ComboBox.h"
 #include "app/Memo.h"
+#include "app/PortSettings.h"
 #include "app/Radio.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
+#include "app/StartOptions.h"
 #include "serial/Radiocom.h"
+#include "sim/SimLine.h"
 #include "support/IsolatedSettings.h"
 #include "support/PtyPair.h"
 #include "support/RecordingPrompts.h"
@@ -21,6 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -242,6 +246,100 @@ private slots:
         QCOMPARE(f.Memo1->Lines(), (QStringList{QString(), logLine}));
         QVERIFY(!f.RTS->isChecked());
         QVERIFY(prompts_.messages.isEmpty());
+    }
+
+    // A simulated module stands in only when asked, and the window then says so; without
+    // one, the port is whatever the machine lists, an on-board UART too, or nothing.
+    void simulatedOnlyWhenAsked_data()
+    {
+        QTest::addColumn<bool>("onBoardUart");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("environment"); // QV_SIM_MODULE
+        QTest::addColumn<QString>("portPanel");
+        QTest::addColumn<QString>("logLine"); // empty for none
+        QTest::newRow("only an on-board UART: it opens") << true << ""
+                                                         << ""
+                                                         << "Serial Port: COM1"
+                                                         << "";
+        QTest::newRow("no port at all: nothing opens") << false << ""
+                                                       << ""
+                                                       << "Serial Port: COM1"
+                                                       << "COM1: no serial device for this port";
+        QTest::newRow("--simulate") << false << "--simulate"
+                                    << ""
+                                    << "Serial Port: COM1 (simulated)"
+                                    << "COM1: simulated module opened";
+        QTest::newRow("--simulate=A, over the UART") << true << "--simulate=A"
+                                                     << ""
+                                                     << "Serial Port: COM1 (simulated A)"
+                                                     << "COM1: simulated module A opened";
+        QTest::newRow("QV_SIM_MODULE=B") << true << ""
+                                         << "B"
+                                         << "Serial Port: COM1 (simulated B)"
+                                         << "COM1: simulated module B opened";
+    }
+    void simulatedOnlyWhenAsked()
+    {
+        QFETCH(bool, onBoardUart);
+        QFETCH(QString, option);
+        QFETCH(QString, environment);
+        QFETCH(QString, portPanel);
+        QFETCH(QString, logLine);
+        PtyPair uart; // stands in for /dev/ttyAMA0
+        const QList<PortInfo> listed{{uart.path(), {}, {}, {}, {}, "uart-pl011"}};
+        PortDirectory::global().setPortSource(
+            [&] { return onBoardUart ? listed : QList<PortInfo>(); });
+        qputenv("QV_SIM_MODULE", environment.toLocal8Bit());
+        QStringList arguments{QStringLiteral("quorvane")};
+        if (!option.isEmpty())
+            arguments << option;
+        StartOptions::Read(arguments).ApplyToPorts({});
+        qunsetenv("QV_SIM_MODULE");
+        {
+            TMainForm f;
+            QCOMPARE(f.StatusPanel(1), portPanel);
+            QCOMPARE(f.Memo1->Lines().mid(1),
+                     logLine.isEmpty() ? QStringList() : QStringList{logLine});
+            const bool simulated = portPanel.contains(QLatin1String("simulated"));
+            QCOMPARE(dynamic_cast<SimLine *>(f.SerialConnector->Line()) != nullptr, simulated);
+            if (onBoardUart && !simulated) {
+                QCOMPARE(f.SerialConnector->SendByte('u'), 1);
+                QCOMPARE(uart.read(1), QByteArray("u"));
+            }
+        }
+        StartOptions().ApplyToPorts({});
+        PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
+    }
+
+    // --settings FILE: a second station's file, read at start and written at close, wherever
+    // the program is started from; the usual file stays untouched.
+    void settingsFileOfTheOption()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("station2.ini"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Port]\nCOM=2\nBaud=1\n");
+        f.close();
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const StartOptions o =
+            StartOptions::Read({QStringLiteral("quorvane"), QStringLiteral("--settings"),
+                                QStringLiteral("station2.ini")});
+        QDir::setCurrent(before);
+        QCOMPARE(o.SettingsFile, file);
+        PortSettings::SetFilePath(o.SettingsFile);
+        {
+            TMainForm station;
+            QCOMPARE(station.PortIndex, 2);
+            QCOMPARE(station.BaudIndex, 1);
+            station.BaudIndex = 3;
+            station.FormClose();
+        }
+        PortSettings::SetFilePath({});
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("[Port]\nCOM=2\nBaud=3\n"));
+        QVERIFY(settings_.read().isEmpty());
     }
 
     void unwritableSettingsKeepTheWindowOpen()

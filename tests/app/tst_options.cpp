@@ -8,8 +8,12 @@
 #include "support/PtyPair.h"
 #include "support/RecordingPrompts.h"
 
+#include <QComboBox>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -50,7 +54,7 @@ private slots:
     {
         Station s;
         QCOMPARE(s.options.windowTitle(), QStringLiteral("Communication Settings"));
-        QCOMPARE(s.options.size(), QSize(424, 151));
+        QCOMPARE(s.options.size(), QSize(560, 224));
         QStringList ports, speeds;
         for (int i = 0; i < s.options.ComboBox1->count(); ++i)
             ports << s.options.ComboBox1->itemText(i);
@@ -101,6 +105,48 @@ private slots:
         s.options.hide();
     }
 
+    // The system's devices are offered with what the system says of them; picking one maps
+    // the chosen COM name to it by its stable name, Ok opens it, the settings file keeps the
+    // mapping from the close on, and the next start opens it again.
+    void deviceListMapsTheChosenName()
+    {
+        QTemporaryDir byId;
+        const QString stable = byId.filePath(QStringLiteral("usb-FTDI_FT232R_A1B2C3-if00-port0"));
+        QVERIFY(QFile::link(com2_.path(), stable));
+        const QList<PortInfo> listed{{"/dev/ttyAMA0", {}, {}, {}, {}, "uart-pl011"},
+                                     {com2_.path(), stable, "FT232R USB UART", "FTDI", "A1B2C3",
+                                      "ftdi_sio", 0x0403, 0x6001}};
+        PortDirectory::global().setPortSource([&listed] { return listed; });
+        {
+            Station s;
+            s.options.show();
+            QStringList items;
+            for (int i = 1; i < s.options.DeviceList->count(); ++i)
+                items << s.options.DeviceList->itemText(i);
+            QCOMPARE(items, (QStringList{com2_.path() + ": FT232R USB UART, FTDI, 0403:6001, "
+                                                        "serial A1B2C3, driver ftdi_sio",
+                                         "/dev/ttyAMA0: driver uart-pl011"}));
+            s.options.ComboBox1->SetItemIndex(3);
+            QCOMPARE(s.options.DeviceLabel->text(), QStringLiteral("COM4 opens: no device"));
+            QCOMPARE(s.options.DeviceList->currentIndex(), 0); // no entry
+            s.options.DeviceList->setCurrentIndex(1);
+            s.options.DeviceListClick(1);
+            QVERIFY2(s.options.DeviceLabel->text().startsWith("COM4 opens: " + stable + "\n" +
+                                                              com2_.path() + "\nFT232R"),
+                     qPrintable(s.options.DeviceLabel->text()));
+            s.options.Button1Click();
+            QCOMPARE(s.main.SerialConnector->SendByte('d'), 1);
+            QCOMPARE(com2_.read(1), QByteArray("d"));
+            s.main.FormClose();
+        }
+        QVERIFY2(settings_.read().contains("COM4=" + stable.toUtf8() + "\n"), settings_.read());
+        PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
+        Station next;
+        QCOMPARE(next.main.PortIndex, 3);
+        QCOMPARE(next.main.SerialConnector->SendByte('e'), 1);
+        QCOMPARE(com2_.read(1), QByteArray("e"));
+    }
+
     void okWithUnchangedValuesStillReopens()
     {
         Station s;
@@ -125,22 +171,53 @@ private slots:
         QCOMPARE(s.main.StatusPanel(1), QStringLiteral("Serial Port: COM3"));
     }
 
-    void okWithoutSelectionHandsMinusOne()
+    // A list without an entry keeps the value it had, so an untouched first-run dialog (its
+    // speed list empty for index 9) changes nothing; a typed text that is exactly an entry is
+    // that entry.
+    void okTakesWhatTheListsShow_data()
     {
-        Station s;
-        s.options.show();
-        s.options.ComboBox1->SetItemIndex(-1);
-        s.options.ComboBox2->SetItemIndex(-1);
-        s.options.Button1Click();
-        QCOMPARE(s.main.PortIndex, -1);
-        QCOMPARE(s.main.BaudIndex, -1);
-        // The component opens "COM2" for a port byte outside its table, at 4800.
-        QCOMPARE(QByteArray(s.main.SerialConnector->DeviceName()), QByteArray("COM2"));
-        QVERIFY(s.main.SerialConnector->Connected());
-        QCOMPARE(s.main.SerialConnector->GetBaudRate(), br4800);
-        QCOMPARE(s.main.StatusPanel(2), QStringLiteral("Baud Rate: 4800"));
-        QCOMPARE(s.main.SerialConnector->SendByte('k'), 1);
-        QCOMPARE(com2_.read(1), QByteArray("k"));
+        QTest::addColumn<QByteArray>("port");   // the settings file's [Port] keys
+        QTest::addColumn<QString>("portText");  // typed into the emptied list; "-": untouched
+        QTest::addColumn<QString>("speedText"); // likewise
+        QTest::addColumn<int>("portIndex");
+        QTest::addColumn<int>("baudIndex");
+        QTest::addColumn<QString>("speedPanel");
+        QTest::newRow("no entry in either list") << QByteArray("COM=2\nBaud=2\n") << ""
+                                                 << "" << 2 << 2 << "Baud Rate: 38400";
+        QTest::newRow("typed entries") << QByteArray("COM=2\nBaud=2\n") << "COM2"
+                                       << "115000" << 1 << 4 << "Baud Rate: 115200";
+        QTest::newRow("typed texts that are no entry") << QByteArray("COM=2\nBaud=2\n") << "com2"
+                                                       << "115200" << 2 << 2 << "Baud Rate: 38400";
+        QTest::newRow("first run, untouched") << QByteArray("COM=0\nBaud=9\n") << "-"
+                                              << "-" << 0 << 9 << "Baud Rate: 9600";
+    }
+    void okTakesWhatTheListsShow()
+    {
+        QFETCH(QByteArray, port);
+        QFETCH(QString, portText);
+        QFETCH(QString, speedText);
+        QFETCH(int, portIndex);
+        QFETCH(int, baudIndex);
+        QFETCH(QString, speedPanel);
+        writeSettings(port);
+        {
+            Station s;
+            s.options.show();
+            for (auto [list, text] : {std::pair{s.options.ComboBox1, portText},
+                                      std::pair{s.options.ComboBox2, speedText}}) {
+                if (text == QLatin1String("-"))
+                    continue;
+                list->SetItemIndex(-1);
+                QTest::keyClicks(list->lineEdit(), text);
+            }
+            s.options.Button1Click();
+            QCOMPARE(s.main.PortIndex, portIndex);
+            QCOMPARE(s.main.BaudIndex, baudIndex);
+            QCOMPARE(s.main.StatusPanel(2), speedPanel);
+            s.main.FormClose();
+        }
+        QVERIFY(settings_.read().startsWith(
+            QStringLiteral("[Port]\nCOM=%1\nBaud=%2\n").arg(portIndex).arg(baudIndex).toUtf8()));
     }
 
     void okWithANewChoiceMovesThePort()
@@ -167,7 +244,9 @@ private slots:
         s.options.show();
         s.options.ComboBox1->SetItemIndex(0);
         s.options.ComboBox2->SetItemIndex(0);
+        s.options.DeviceListClick(0); // COM1: no entry
         QTest::mouseClick(s.options.Button2, Qt::LeftButton);
+        QVERIFY(s.main.ChosenDevices.isEmpty());
         QVERIFY(!s.options.isVisible());
         QCOMPARE(s.main.PortIndex, 2);
         QCOMPARE(s.main.BaudIndex, 2);

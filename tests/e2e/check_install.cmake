@@ -1,5 +1,6 @@
 # Installs into a scratch prefix and checks that the program and quorvane-cli, the desktop
-# entry and icon, and the user guide land where a Linux desktop looks for them.
+# entry, icon and metainfo, the manual pages, the user guide and the license land where a
+# Linux desktop looks for them. (scripts/test.sh validates the desktop entry and the metainfo.)
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -8,7 +9,9 @@ if(NOT rc EQUAL 0)
 endif()
 foreach(f bin/quorvane bin/quorvane-cli share/applications/quorvane.desktop
           share/icons/hicolor/scalable/apps/quorvane.svg share/doc/quorvane/user-guide.md
-          share/doc/quorvane/simulator.md share/doc/quorvane/screenshots/main-window.png)
+          share/doc/quorvane/simulator.md share/doc/quorvane/screenshots/main-window.png
+          share/metainfo/org.quorvane.Quorvane.metainfo.xml share/man/man1/quorvane.1
+          share/doc/quorvane/LICENSE)
   if(NOT EXISTS ${PREFIX}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()

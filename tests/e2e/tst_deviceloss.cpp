@@ -1,8 +1,8 @@
 // Device loss under the main window: the far end of the pseudo-terminal behind COM1 vanishes,
 // as an unplugged USB adapter does, while the window idles, writes a configuration or reads
-// one back. The window must not hang, crash or spin; it reports the failure the way it reports
-// any failed write; and once the device is back, Ok in the settings dialog takes the port up
-// again.
+// one back. The window must not hang, crash or spin; it tells the loss in the log and the
+// status bar, and an operation under way fails the way it reports any failed write. Once the
+// device is back, the window opens it again by itself, or Ok in the settings dialog does.
 
 #include "app/ComboBox.h"
 #include "app/Eepromoptions.h"
@@ -28,6 +28,7 @@ using Station = PtyStation;
 namespace {
 
 const QString kCommError = QStringLiteral("Comm. Error!");
+const QString kGone = QStringLiteral("device disconnected"); // with the port in front
 
 // When the device goes away.
 enum class Unplug {
@@ -58,9 +59,12 @@ private slots:
         QTest::addColumn<QStringList>("log");
 
         const QString e = kCommError;
+        // The loss is told once the window's events run again: at once when idle, else after
+        // the operation, while its configuration read waits for the reply.
+        const QString g = kGone;
         QTest::newRow("idle, then Read Config")
             << "Read Config." << Unplug::AtIdle << 0 << QByteArray()
-            << QStringList{e, QStringLiteral("Read Config"), e};
+            << QStringList{g, e, QStringLiteral("Read Config"), e};
         QTest::newRow("Set Module, after the channel")
             << "Set Module" << Unplug::AtRaise << 2 << QByteArray("C\x02")
             << QStringList{QStringLiteral("Set Module."),
@@ -82,6 +86,7 @@ private slots:
                            e, // "A" and its five address bytes
                            e,
                            QStringLiteral("Read Config"),
+                           g,
                            e}; // the read-back's time-out
         QTest::newRow("Set Module, during the address")
             << "Set Module" << Unplug::AtRaise << 9
@@ -100,13 +105,14 @@ private slots:
                            e,
                            e,
                            QStringLiteral("Read Config"),
+                           g,
                            e};
         QTest::newRow("Read Config, before R")
             << "Read Config." << Unplug::AtRaise << 1 << QByteArray()
-            << QStringList{e, QStringLiteral("Read Config"), e};
+            << QStringList{e, QStringLiteral("Read Config"), g, e};
         QTest::newRow("Read Config, with the dump half sent")
             << "Read Config." << Unplug::AwaitingDump << 0 << QByteArray("R")
-            << QStringList{QStringLiteral("Read Config"), e};
+            << QStringList{QStringLiteral("Read Config"), g, e};
     }
     void lossDuringAnOperation()
     {
@@ -120,6 +126,9 @@ private slots:
         QVERIFY(s.device->ok());
         TMainForm &f = *s.main;
         QVERIFY(f.SerialConnector->Connected());
+        for (QString &line : log)
+            if (line == kGone)
+                line = s.goneLine();
         f.EditAddress1->setText(QStringLiteral("E7E7E7E7E7"));
         f.Address_W->SetValue(4);
 
@@ -161,14 +170,12 @@ private slots:
         QVERIFY(prompts_.messages.isEmpty());
         QVERIFY(!f.ConfigReadActive);
         QVERIFY(!f.RTS->isChecked());
-        // The window goes on answering, without its device. The port stays open until the
-        // operator reopens it; the driver refuses every transfer (EIO), which the component
-        // reports as nothing moved.
+        // The window goes on answering, without its device. The dead port is closed, so that
+        // the device can come back under its name; every transfer is refused meanwhile.
         verifyIdleCostsNothing();
-        QVERIFY(f.SerialConnector->Connected());
+        QVERIFY(!f.SerialConnector->Connected());
         unsigned char byte = 'x';
-        QCOMPARE(f.SerialConnector->SendByte(byte), 0);
-        QCOMPARE(f.SerialConnector->ReceiveBuffer(&byte, 1), 0);
+        QCOMPARE(f.SerialConnector->SendByte(byte), -1);
 
         verifyPortComesBack(s);
     }
@@ -185,8 +192,74 @@ private slots:
         QCOMPARE(f.RecCount, 1.0f);
         QCOMPARE(f.RecMemo->Lines().mid(1), QStringList{QStringLiteral("abc")});
         QVERIFY(!f.RX->isChecked());
-        QVERIFY(s.log().isEmpty());
+        QCOMPARE(s.log(), QStringList{s.goneLine()});
+        QCOMPARE(f.StatusPanel(0), QStringLiteral("Status: Not Detected"));
         verifyPortComesBack(s);
+    }
+
+    // The adapter comes back under its stable name (a link, as udev keeps them): the window
+    // opens it by itself and runs the start-up's Reset and Read Config; the counters and the
+    // settings stay. A continuous send under way when the device went keeps failing until
+    // Stop: nothing is sent to the new device behind the operator's back.
+    void comesBackByItself_data()
+    {
+        QTest::addColumn<bool>("sending");
+        QTest::newRow("idle") << false;
+        QTest::newRow("during a continuous send") << true;
+    }
+    void comesBackByItself()
+    {
+        QFETCH(bool, sending);
+        Station s(settings_);
+        const QString link = s.link();
+        TMainForm &f = *s.main;
+        QVERIFY(f.SerialConnector->Connected());
+        f.RecCount = 3;
+        f.ErrCount = 2;
+        f.DataW1TX->SetValue(4);
+
+        if (sending) {
+            // Back during the send, and left there past two checks for it before Stop.
+            bool openAtStop = true;
+            QTimer::singleShot(300, &f, [&s] { s.unplug(); });
+            QTimer::singleShot(1000, &f, [&s] { s.plugIn(); });
+            QTimer::singleShot(3200, &f, [&] {
+                openAtStop = f.SerialConnector->Connected();
+                f.Button9->click();
+            });
+            f.Button4->click();
+            QVERIFY(!openAtStop);
+            QVERIFY(s.log().count(kCommError) >= 2);
+        } else {
+            s.unplug();
+            QTRY_COMPARE(s.log(), QStringList{s.goneLine()});
+            QCOMPARE(f.StatusPanel(0), QStringLiteral("Status: Not Detected"));
+            // Past a check for the device's return: the wait costs nothing.
+            verifyIdleCostsNothing(1100);
+            QVERIFY(!f.SerialConnector->Connected());
+            s.plugIn();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(f.SerialConnector->Connected(), 3000);
+        QCOMPARE(s.device->read(2), QByteArray("XR"));
+        s.device->write(powerOnDump());
+        QTRY_COMPARE(s.log().last(), QStringLiteral("OK"));
+
+        QStringList log = s.log();
+        const QStringList startUp{QStringLiteral("COM1 (%1): reconnected").arg(link),
+                                  QStringLiteral("Reset"), QStringLiteral("Read Config"),
+                                  QStringLiteral("OK")};
+        QCOMPARE(log.mid(log.size() - startUp.size()), startUp);
+        log.resize(log.size() - startUp.size());
+        QCOMPARE(log.count(s.goneLine()), 1);
+        QCOMPARE(log.count(kCommError), log.size() - 1);
+        QCOMPARE(f.StatusPanel(0), QStringLiteral("Status: Present"));
+        QCOMPARE(f.Address_W->Value(), 5); // filled from the module's answer
+        QCOMPARE(f.RecCount, 3.0f);
+        QCOMPARE(f.ErrCount, 2.0f);
+        QCOMPARE(f.PortIndex, 0);
+        QCOMPARE(f.BaudIndex, 0);
+        QCOMPARE(f.SerialConnector->SendByte('k'), 1);
+        QCOMPARE(s.device->read(1), QByteArray("k"));
     }
 
     // Ending the program with the device gone: the settings are written and the port closes
@@ -210,14 +283,13 @@ private slots:
     {
         Station s(settings_);
         TMainForm &f = *s.main;
-        const QString path = s.device->path();
-        s.device.reset(); // the pseudo-terminal and its device node are gone
+        s.unplug(); // the pseudo-terminal and its stable name are gone
         s.options->FormShow();
         s.options->Button1Click();
         QVERIFY(!f.SerialConnector->Connected());
         QCOMPARE(f.StatusPanel(0), QStringLiteral("Status: Not Detected"));
         QCOMPARE(s.log().size(), 1);
-        QVERIFY2(s.log().at(0).startsWith(QStringLiteral("COM1 (%1): ").arg(path)),
+        QVERIFY2(s.log().at(0) == QStringLiteral("COM1 (%1): no such device").arg(s.link()),
                  qPrintable(s.log().at(0)));
         f.Button8->click();
         QCOMPARE(s.log().mid(1), (QStringList{kCommError, QStringLiteral("Reset")}));

@@ -1,8 +1,7 @@
-// The program itself, started as the operator starts it: without hardware it runs against a
-// simulated module and says so in one line on the terminal; on a port, its first show resets
-// the module and asks for the configuration.
+// The program itself, started as the operator starts it: a simulated module stands in only
+// when asked, and one line on the terminal then says so; on a port, its first show resets the
+// module and asks for the configuration.
 
-#include "serial/PortDirectory.h"
 #include "support/PtyPair.h"
 
 #include <QProcess>
@@ -16,7 +15,8 @@ struct Run {
     int code = -1;
 };
 
-Run start(const QString &configHome, const QByteArray &ini, const QString &simModule = {})
+Run start(const QString &configHome, const QByteArray &ini, const QString &simModule = {},
+          const QStringList &arguments = {})
 {
     if (!ini.isEmpty()) {
         QFile f(configHome + QStringLiteral("/Quorvane.ini"));
@@ -31,7 +31,7 @@ Run start(const QString &configHome, const QByteArray &ini, const QString &simMo
     if (!simModule.isEmpty())
         env.insert(QStringLiteral("QV_SIM_MODULE"), simModule);
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral(QV_PROGRAM), {});
+    p.start(QStringLiteral(QV_PROGRAM), arguments);
     p.waitForFinished(30000);
     return {p.readAllStandardOutput(), p.readAllStandardError(), p.exitCode()};
 }
@@ -42,17 +42,65 @@ class TestProgram : public QObject {
     Q_OBJECT
 
 private slots:
-    void withoutHardwareUsesASimulatedModule()
+    void noSimulatedModuleUnlessAsked()
     {
-        if (!PortDirectory::global().adapters().isEmpty())
-            QSKIP("this machine has a serial adapter");
         QTemporaryDir home;
         const Run r = start(home.path(), {});
         QCOMPARE(r.code, 0);
         QVERIFY2(r.out.startsWith("startup_ms="), r.out.constData());
-        QVERIFY2(r.err.contains("no serial adapter found and no [Devices] entry"),
-                 r.err.constData());
-        QCOMPARE(r.err.count("simulated module"), 1);
+        QVERIFY2(!r.err.contains("simulated module"), r.err.constData());
+    }
+
+    void theOptionAsksForOne_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("unnamed") << "--simulate" << QByteArray("opens a simulated module");
+        QTest::newRow("named") << "--simulate=B" << QByteArray("opens the simulated module B");
+    }
+    void theOptionAsksForOne()
+    {
+        QFETCH(QString, option);
+        QFETCH(QByteArray, said);
+        QTemporaryDir home;
+        const Run r = start(home.path(), "[Devices]\nCOM1=/dev/null\n", {}, {option});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.contains(said), r.err.constData());
+        QVERIFY2(r.err.contains("simulator.md"), r.err.constData());
+    }
+
+    // The options a window needs none for; and a wrong one ends the program at once, with one
+    // line that names it.
+    void optionsWithoutAWindow_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err");
+        QTest::newRow("--version")
+            << "--version" << 0 << QByteArray("quorvane 1.0.0\nLicense GPL-3.0-or-later")
+            << QByteArray();
+        QTest::newRow("--help") << "--help" << 0 << QByteArray("Usage: quorvane [options]\n")
+                                << QByteArray();
+        QTest::newRow("unknown option") << "--frobnicate" << 2 << QByteArray()
+                                        << QByteArray("quorvane: Unknown option 'frobnicate'.");
+        QTest::newRow("stray argument")
+            << "COM3" << 2 << QByteArray() << QByteArray("quorvane: Unexpected argument 'COM3'.");
+    }
+    void optionsWithoutAWindow()
+    {
+        QFETCH(QString, argument);
+        QFETCH(int, code);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        QTemporaryDir home;
+        const Run r = start(home.path(), {}, {}, {argument});
+        QCOMPARE(r.code, code);
+        QVERIFY2(r.out.startsWith(out), r.out.constData());
+        QVERIFY2(r.err.startsWith(err), r.err.constData());
+        if (code != 0)
+            QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!QFile::exists(home.filePath(QStringLiteral("Quorvane.ini"))));
     }
 
     void aDevicesEntryIsRespected()

@@ -238,7 +238,7 @@ private slots:
         QCOMPARE(s.log(), QStringList{QStringLiteral("Comm. Error!")});
         f.ApplyPortSettings();
         QCOMPARE(s.log().last(),
-                 QStringLiteral("COM1 (sim:held): 20 unsent byte(s) dropped at close"));
+                 QStringLiteral("COM1 (simulated held): 20 unsent byte(s) dropped at close"));
         s.module->setCtsHeld(false);
         QTest::qWait(50);
         QCOMPARE(traced(s, false), QByteArray());

@@ -9,29 +9,50 @@ using Kind = PortDirectory::Target::Kind;
 class TestPortDirectory : public QObject {
     Q_OBJECT
 
-    QStringList system_{"/dev/ttyUSB1", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyS0"};
+    // Listed out of order, as a system may list them.
+    const QList<PortInfo> system_{
+        {"/dev/ttyS0", {}, {}, {}, {}, "serial8250"},
+        {"/dev/ttyUSB10",
+         {},
+         "CP2102 USB to UART",
+         "Silicon Labs",
+         "0001",
+         "cp210x",
+         0x10c4,
+         0xea60},
+        {"/dev/ttyAMA0", {}, {}, {}, {}, "uart-pl011"},
+        {"/dev/ttyCH341USB0", {}, "USB Serial", {}, {}, "ch341", 0x1a86, 0x7523},
+        {"/dev/ttyUSB1", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0",
+         "FT232R USB UART", "FTDI", "A1B2C3", "ftdi_sio", 0x0403, 0x6001},
+        {"/dev/ttyACM0", {}, {}, {}, {}, "cdc_acm"},
+    };
 
 private slots:
     void init()
     {
         PortDirectory &d = PortDirectory::global();
-        d.setSystemPortsForTesting(&system_);
+        d.setPortSource([this] { return system_; });
         d.setExplicit({});
-        d.setFallback({});
+        d.setSimulated({});
         d.registerScheme(QStringLiteral("sim"), [](const QString &) { return nullptr; });
     }
-    void cleanupTestCase() { PortDirectory::global().setSystemPortsForTesting(nullptr); }
+    void cleanupTestCase() { PortDirectory::global().setPortSource({}); }
 
     void resolution_data()
     {
-        QTest::addColumn<QString>("entry");    // [Devices] value for COM3, if any
-        QTest::addColumn<QString>("fallback"); // "" or "sim", "!sim:B" to override entries
+        QTest::addColumn<QString>("entry");     // [Devices] value for COM3, if any
+        QTest::addColumn<QString>("simulated"); // the module asked for at start, if any
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("device");
-        QTest::newRow("system list, in order") << ""
-                                               << ""
-                                               << "COM2" << int(Kind::Device) << "/dev/ttyUSB10";
+        QTest::newRow("system list: USB adapters first (a CH341 among them), in name order")
+            << ""
+            << ""
+            << "COM4" << int(Kind::Device) << "/dev/ttyUSB10";
+        QTest::newRow("system list: then the on-board ports")
+            << ""
+            << ""
+            << "COM5" << int(Kind::Device) << "/dev/ttyAMA0";
         QTest::newRow("beyond the list") << ""
                                          << ""
                                          << "COM9" << int(Kind::None) << "";
@@ -51,16 +72,12 @@ private slots:
         QTest::newRow("unknown scheme opens nothing") << "modem"
                                                       << ""
                                                       << "COM3" << int(Kind::None) << "";
-        QTest::newRow("without hardware, no entry") << ""
+        QTest::newRow("asked-for module, no entry") << ""
                                                     << "sim"
                                                     << "COM1" << int(Kind::Scheme) << "sim";
-        QTest::newRow("without hardware, entry still wins")
-            << "/dev/ttyS7"
-            << "sim"
-            << "COM3" << int(Kind::Device) << "/dev/ttyS7";
-        QTest::newRow("trial override") << "/dev/ttyS7"
-                                        << "!sim:B"
-                                        << "COM3" << int(Kind::Scheme) << "sim:B";
+        QTest::newRow("asked-for module over an entry") << "/dev/ttyS7"
+                                                        << "sim:B"
+                                                        << "COM3" << int(Kind::Scheme) << "sim:B";
         QTest::newRow("plain file name") << ""
                                          << ""
                                          << "ComFile.txt" << int(Kind::Device) << "ComFile.txt";
@@ -68,29 +85,29 @@ private slots:
     void resolution()
     {
         QFETCH(QString, entry);
-        QFETCH(QString, fallback);
+        QFETCH(QString, simulated);
         QFETCH(QString, name);
         QFETCH(int, kind);
         QFETCH(QString, device);
         PortDirectory &d = PortDirectory::global();
         if (!entry.isEmpty())
             d.setExplicit({{QStringLiteral("COM3"), entry}});
-        if (fallback.startsWith(QLatin1Char('!')))
-            d.setFallback(fallback.mid(1), true);
-        else
-            d.setFallback(fallback);
+        d.setSimulated(simulated);
         const PortDirectory::Target t = d.resolve(name);
         QCOMPARE(int(t.kind), kind);
         QCOMPARE(t.device, device);
     }
 
-    void adaptersAreTheUsbAndAcmPorts()
+    // Without a module asked for, no listing makes a COM name simulated: a machine with
+    // only an on-board port opens it, one without any port opens nothing.
+    void neverSimulatesOnItsOwn()
     {
-        QCOMPARE(PortDirectory::global().adapters(),
-                 QStringList({"/dev/ttyUSB1", "/dev/ttyUSB10", "/dev/ttyACM0"}));
-        const QStringList onBoard{"/dev/ttyS0"};
-        PortDirectory::global().setSystemPortsForTesting(&onBoard);
-        QVERIFY(PortDirectory::global().adapters().isEmpty());
+        PortDirectory &d = PortDirectory::global();
+        const QList<PortInfo> onBoard{{"/dev/ttyAMA0", {}, {}, {}, {}, "uart-pl011"}};
+        d.setPortSource([&onBoard] { return onBoard; });
+        QCOMPARE(d.resolve(QStringLiteral("COM1")).device, QStringLiteral("/dev/ttyAMA0"));
+        d.setPortSource([] { return QList<PortInfo>(); });
+        QCOMPARE(int(d.resolve(QStringLiteral("COM1")).kind), int(Kind::None));
     }
 
     void failureTextsTellTheCause_data()
@@ -114,13 +131,36 @@ private slots:
         QVERIFY2(text.contains(words), qPrintable(text));
     }
 
+    void describesWhatANameOpens_data()
+    {
+        QTest::addColumn<QString>("entry"); // [Devices] value for COM3, if any
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("lines");
+        const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+        const QString ftdi = "FT232R USB UART, FTDI, 0403:6001, serial A1B2C3, driver ftdi_sio";
+        QTest::newRow("listed, by position") << ""
+                                             << "COM3" << QStringList{"/dev/ttyUSB1", byId, ftdi};
+        QTest::newRow("listed, by its stable name")
+            << byId << "COM3" << QStringList{byId, "/dev/ttyUSB1", ftdi};
+        QTest::newRow("on-board, known by its driver")
+            << ""
+            << "COM6" << QStringList{"/dev/ttyS0", "driver serial8250"};
+        QTest::newRow("not listed") << "/dev/ttyS7"
+                                    << "COM3" << QStringList{"/dev/ttyS7"};
+        QTest::newRow("simulated") << "sim:B"
+                                   << "COM3" << QStringList{"simulated module B"};
+        QTest::newRow("nothing") << ""
+                                 << "COM9" << QStringList{"no device"};
+    }
     void describesWhatANameOpens()
     {
+        QFETCH(QString, entry);
+        QFETCH(QString, name);
+        QFETCH(QStringList, lines);
         PortDirectory &d = PortDirectory::global();
-        d.setExplicit({{QStringLiteral("COM3"), QStringLiteral("sim:B")}});
-        QCOMPARE(d.describe(QStringLiteral("COM3")), QStringLiteral("simulated module B"));
-        QCOMPARE(d.describe(QStringLiteral("COM9")), QStringLiteral("no device"));
-        QCOMPARE(d.describe(QStringLiteral("COM1")), QStringLiteral("/dev/ttyUSB1"));
+        if (!entry.isEmpty())
+            d.setExplicit({{QStringLiteral("COM3"), entry}});
+        QCOMPARE(d.describe(d.resolve(name)), lines);
     }
 
     // A settings file may map a name to text of any length; the operator is shown its start
@@ -146,13 +186,15 @@ private slots:
         QFETCH(bool, whole);
         PortDirectory &d = PortDirectory::global();
         d.setExplicit({{QStringLiteral("COM3"), entry}});
-        const QString described = d.describe(QStringLiteral("COM3"));
+        const QString described = d.describe(d.resolve(QStringLiteral("COM3"))).join('\n');
         const QString failure = PortDirectory::failureText(
             QStringLiteral("COM3"), d.resolve(QStringLiteral("COM3")), LineError::NoDevice, {});
         QVERIFY2(described.size() < 300, qPrintable(described.left(300)));
         QVERIFY2(failure.size() < 300, qPrintable(failure.left(300)));
         QVERIFY2(failure.startsWith(QLatin1String("COM3")), qPrintable(failure));
-        QVERIFY2(failure.contains(entry.left(80)) && failure.contains(entry.right(80)),
+        // A simulated module is told by its name, without the scheme.
+        const QString told = entry.mid(entry.indexOf(QLatin1Char(':')) + 1);
+        QVERIFY2(failure.contains(told.left(80)) && failure.contains(told.right(80)),
                  qPrintable(failure));
         QCOMPARE(failure.contains(entry), whole);
         if (whole)

@@ -64,8 +64,7 @@ class TestRadioCom : public QObject {
 private slots:
     void initTestCase()
     {
-        static const QStringList none;
-        PortDirectory::global().setSystemPortsForTesting(&none);
+        PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
     }
 
     void defaultsAndClamps()
@@ -508,15 +507,27 @@ private slots:
         QTRY_COMPARE(com.counts.size(), 2);
     }
 
-    void deviceLossCostsNoCpu()
+    // The loss is told once, on the main thread; the watcher then costs nothing. A close of
+    // the port is no loss.
+    void deviceLossIsToldOnceAndCostsNoCpu()
     {
         PtyPair pty;
         OpenCom com(pty);
+        int lost = 0;
+        bool lostOnMainThread = false;
+        com.c.SetOnDeviceLost([&] {
+            ++lost;
+            lostOnMainThread = QThread::currentThread() == qApp->thread();
+        });
+        com.c.SetComStatus(false);
+        com.c.SetComStatus(true);
         pty.write("A");
         QTRY_VERIFY(!com.counts.isEmpty());
+        QCOMPARE(lost, 0);
         pty.closeMaster();
         pty.dropSlaveKeeper();
-        QTest::qWait(50);
+        QTRY_COMPARE(lost, 1);
+        QVERIFY(lostOnMainThread);
         const double cpu0 = cpuMs();
         QElapsedTimer t;
         t.start();
@@ -528,6 +539,7 @@ private slots:
         QVERIFY(com.c.SendBuffer(data, 3) != 3);
         com.c.SetComStatus(false);
         QVERIFY(!com.c.Connected());
+        QCOMPARE(lost, 1);
     }
 };
 

@@ -66,8 +66,7 @@ class TestSimRadioCom : public QObject {
 private slots:
     void initTestCase()
     {
-        static const QStringList none;
-        PortDirectory::global().setSystemPortsForTesting(&none);
+        PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
         registerSimulatedModules();
         mapPort(QStringLiteral("COM5"), QStringLiteral("sim:E2E"));
         mapPort(QStringLiteral("COM6"), QStringLiteral("sim"));
@@ -91,8 +90,9 @@ private slots:
 
     void plainSimIsTheDefaultModule()
     {
-        QCOMPARE(PortDirectory::global().describe(QStringLiteral("COM6")),
-                 QStringLiteral("simulated module"));
+        const PortDirectory &d = PortDirectory::global();
+        QCOMPARE(d.describe(d.resolve(QStringLiteral("COM6"))),
+                 QStringList{QStringLiteral("simulated module")});
         SimModule *m = SimModule::named(QStringLiteral("default"));
         m->factoryReset();
         Station s(COM6, 1);

@@ -2,7 +2,7 @@
 
 // Keeps a test away from the machine: the settings file lives in a temporary folder
 // (XDG_CONFIG_HOME, set before any window is built) and the system's serial port list is
-// pinned empty, so a COM name opens only what the test maps in [Devices].
+// stood in for by an empty one, so a COM name opens only what the test maps in [Devices].
 
 #include "serial/PortDirectory.h"
 
@@ -17,13 +17,13 @@ public:
     IsolatedSettings()
     {
         qputenv("XDG_CONFIG_HOME", dir_.path().toLocal8Bit());
-        static const QStringList none;
-        PortDirectory::global().setSystemPortsForTesting(&none);
+        PortDirectory::global().setPortSource([] { return QList<PortInfo>(); });
     }
     ~IsolatedSettings()
     {
         PortDirectory::global().setExplicit({});
-        PortDirectory::global().setSystemPortsForTesting(nullptr);
+        PortDirectory::global().setSimulated({});
+        PortDirectory::global().setPortSource({});
     }
     IsolatedSettings(const IsolatedSettings &) = delete;
     IsolatedSettings &operator=(const IsolatedSettings &) = delete;

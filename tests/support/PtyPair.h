@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -74,6 +75,17 @@ public:
             out.append(buf, int(n));
         }
         return out;
+    }
+
+    // Makes link name this pseudo-terminal's slave, replacing in one step whatever it named
+    // before, as udev replaces the stable name of an adapter plugged in again.
+    bool linkAs(const QString &link) const
+    {
+        const QByteArray to = link.toLocal8Bit();
+        const QByteArray tmp = to + ".new";
+        ::unlink(tmp.constData());
+        return ::symlink(path_.toLocal8Bit().constData(), tmp.constData()) == 0 &&
+               ::rename(tmp.constData(), to.constData()) == 0;
     }
 
     // An unplugged adapter: the far end vanishes.

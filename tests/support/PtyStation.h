@@ -16,11 +16,13 @@
 
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace PtyStationTools {
 
@@ -50,11 +52,16 @@ struct PtyStation {
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<TOptionsForm> options;
 
-    // baudIndex as in the settings file: 0 = 9600 ... 4 = 115200.
+    // baudIndex as in the settings file: 0 = 9600 ... 4 = 115200. COM1 opens the
+    // pseudo-terminal through a link of the station's own, as an adapter is opened by its
+    // stable name; the link goes with the device, as udev's does. So the number the system
+    // gives the next pseudo-terminal, of this program or of a test running beside it, never
+    // brings a lost device back.
     explicit PtyStation(const IsolatedSettings &settings, int baudIndex = 0)
     {
+        pointLink();
         settings.write("[Port]\nCOM=0\nBaud=" + QByteArray::number(baudIndex) +
-                       "\n[Devices]\nCOM1=" + device->path().toUtf8() + "\n");
+                       "\n[Devices]\nCOM1=" + link_.toUtf8() + "\n");
         main = std::make_unique<TMainForm>();
         options = std::make_unique<TOptionsForm>();
         MainForm = main.get();
@@ -74,21 +81,41 @@ struct PtyStation {
     {
         device->closeMaster();
         device->dropSlaveKeeper();
+        ::unlink(link_.toLocal8Bit().constData());
+    }
+    // The adapter plugged in again: a new pseudo-terminal behind the same link, which
+    // changes in one step, as udev's links do.
+    void plugIn()
+    {
+        device = std::make_unique<PtyPair>();
+        pointLink();
     }
     // The log without the pane's first, empty line.
     QStringList log() const { return main->Memo1->Lines().mid(1); }
+    // What [Devices] maps COM1 to, and the log line that tells the loss of the device.
+    QString link() const { return link_; }
+    QString goneLine() const { return QStringLiteral("COM1 (%1): device disconnected").arg(link_); }
+
+private:
+    void pointLink() const
+    {
+        if (!device->linkAs(link_))
+            qFatal("cannot link %s", qPrintable(link_));
+    }
+    QTemporaryDir byId_;
+    QString link_ = byId_.filePath(QStringLiteral("usb-Quorvane_Module_Q1-if00-port0"));
 };
 
 namespace PtyStationTools {
 
 // The window must stay quiet while the device is gone: a spinning watcher or a busy loop
-// would burn the whole half second. Runs the event loop meanwhile.
-inline void verifyIdleCostsNothing()
+// would burn the whole time. Runs the event loop meanwhile.
+inline void verifyIdleCostsNothing(int ms = 500)
 {
     const double cpu0 = cpuMs();
     QElapsedTimer t;
     t.start();
-    QTest::qWait(500);
+    QTest::qWait(ms);
     const double used = cpuMs() - cpu0;
     QVERIFY2(used < 0.2 * double(t.elapsed()),
              qPrintable(QStringLiteral("%1 ms CPU in %2 ms").arg(used).arg(t.elapsed())));

@@ -35,6 +35,8 @@ public:
                            .arg(name)
                            .toUtf8());
         form = std::make_unique<TMainForm>();
+        // The operations' logs start on a clean pane, after the line that names the module.
+        form->Memo1->Clear();
         module->clearTrace();
     }
 

@@ -5,6 +5,7 @@
 // the same width and both ports at the modules' speed. Each fixture gets modules of its own
 // (a module lives for the whole process), so no test sees another's bytes.
 
+#include "app/Memo.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
 #include "sim/SimModule.h"
@@ -97,6 +98,7 @@ private:
                            .arg(devices)
                            .toUtf8());
         s.form = std::make_unique<TMainForm>();
+        s.form->Memo1->Clear(); // after the line that names the module
         s.form->DataW1->SetValue(width);
         s.form->DataW1TX->SetValue(width);
         s.module->clearTrace();
