@@ -44,7 +44,8 @@
 //          ModuleReport it implements) in the log, the status bar and message boxes.
 //
 // Methods are defined in the folder of their subsystem: app/Radio.cpp (construction,
-// start-up, port set-up, shutdown), module/ (the window's side of the module core, profiles,
+// start-up, shutdown), app/PortSetup.cpp (the settings, the port set-up, a device lost and
+// back), module/ (the window's side of the module core, profiles,
 // input rules), traffic/ (receive handling, link test, text and file sending).
 
 #include "module/RadioModule.h"
@@ -202,9 +203,9 @@ public:
     // no entry); written with the port and the speed when the window closes.
     QMap<QString, QString> ChosenDevices;
 
-    // ---- Start-up and shutdown (app/Radio.cpp) ---------------------------------------
+    // ---- The settings and the port (app/PortSetup.cpp) -------------------------------
     void LoadSettings();
-    // The one place that (re)opens the port; see the steps in Radio.cpp.
+    // The one place that (re)opens the port; see the steps in PortSetup.cpp.
     void ApplyPortSettings();
     bool ModulePresent();
     // Maps a COM name to a device from the settings dialog's device list, at once for the
@@ -214,6 +215,8 @@ public:
     // watches for it to come back (ReconnectTimerTimer), then opens it again by itself.
     void SerialConnectorDeviceLost();
     void ReconnectTimerTimer();
+
+    // ---- Start-up and shutdown (app/Radio.cpp) ---------------------------------------
     void FormShow();
     // The settings write of every close request; throws when the file cannot be written.
     void FormClose();
