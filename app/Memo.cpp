@@ -13,13 +13,6 @@
 #include <QTextDocument>
 #include <QTimer>
 
-namespace {
-// Lines that keep coming (received data, a flood) reach the document at most this often: each
-// hand-over lays out, scrolls and repaints the pane, and at the notifications' own pace that
-// took a whole core. Fifty times a second is still at once to the eye.
-constexpr qint64 kFlushGapMs = 20;
-} // namespace
-
 TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(this))
 {
     setReadOnly(true);
@@ -27,6 +20,11 @@ TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(t
     setUndoRedoEnabled(false);
     setMaximumBlockCount(MaxLines);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    // The scroll bar moves with every hand-over of lines: painted whole, on the window's
+    // colour (it lies inside the pane's own frame), it needs none of the frames behind it
+    // painted again each time.
+    verticalScrollBar()->setBackgroundRole(QPalette::Window);
+    verticalScrollBar()->setAutoFillBackground(true);
     flushTimer_->setSingleShot(true);
     flushTimer_->setInterval(0);
     connect(flushTimer_, &QTimer::timeout, this, &TMemo::Flush);
@@ -55,8 +53,8 @@ void TMemo::AddLine(const QString &line)
     if (pending_.size() > 2 * MaxLines)
         pending_.remove(0, pending_.size() - MaxLines);
     if (!flushTimer_->isActive()) {
-        const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : kFlushGapMs;
-        flushTimer_->start(int(since >= kFlushGapMs ? 0 : kFlushGapMs - since));
+        const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : FlushGapMs;
+        flushTimer_->start(int(since >= FlushGapMs ? 0 : FlushGapMs - since));
     }
 }
 

@@ -5,7 +5,7 @@
 // line holding line breaks becomes several lines.
 //
 // Lines are gathered and handed to the document together when the event loop next runs, and
-// while they keep coming at most every 20 ms (or when Lines() reads the pane): laying out one
+// while they keep coming at most every FlushGapMs (or when Lines() reads the pane): laying out one
 // line at a time costs tens of microseconds, a batch costs about one, and every hand-over
 // repaints the pane. Read the pane through Lines(), not through the document.
 //
@@ -35,6 +35,10 @@ public:
     // hundred pages of the pane; at most a few tens of megabytes, however long the run.
     static constexpr int MaxLines = 10000;
     static constexpr int MaxLineLength = 1024;
+    // Lines that keep coming (received data, a flood) reach the document at most this often
+    // (ms): each hand-over lays out and scrolls the pane, and at the notifications' own pace
+    // that took a whole core. A line after a quiet spell is handed over at once.
+    static constexpr int FlushGapMs = 100;
 
     explicit TMemo(QWidget *parent = nullptr);
 

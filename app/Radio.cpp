@@ -10,6 +10,7 @@
 #include "app/LinkReportForm.h"
 #include "app/Memo.h"
 #include "app/OpenDialog.h"
+#include "app/PaintPacer.h"
 #include "app/PaneRecorder.h"
 #include "app/PortSettings.h"
 #include "app/Prompts.h"
@@ -81,6 +82,7 @@ TMainForm::TMainForm(QWidget *parent)
       ReplyBuffer(Module->ReplyBuffer)
 {
     BuildControls();
+    new PaintPacer(this);
     LastRecTime = 0;
     LoadSettings();
     ApplyPortSettings();

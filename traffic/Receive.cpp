@@ -15,19 +15,29 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTime>
 #include <QTimer>
 
 #include <cmath>
 
 namespace {
 
-// The time of day in days, with millisecond resolution.
+// The local time of day in days, with millisecond resolution. The offset from UTC is looked
+// up at most once a second: every look-up reads the time zone afresh, which a flood of packets
+// paid twice a packet.
 double timeOfDay()
 {
-    return QTime::currentTime().msecsSinceStartOfDay() / 86400000.0;
+    constexpr qint64 kDay = 86400000;
+    static qint64 offsetMs = 0;
+    static qint64 lookedUpAt = 0;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (lookedUpAt == 0 || now - lookedUpAt >= 1000 || now < lookedUpAt) {
+        offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(now).offsetFromUtc()) * 1000;
+        lookedUpAt = now;
+    }
+    return double(((now + offsetMs) % kDay + kDay) % kDay) / double(kDay);
 }
 
 // Whole milliseconds between two times of day; the times are whole milliseconds already, so
@@ -35,6 +45,13 @@ double timeOfDay()
 qint64 millisecondsBetween(double a, double b)
 {
     return std::llabs(std::llround(a * 86400000.0) - std::llround(b * 86400000.0));
+}
+
+// A counter whose text stays the same (a flood's packets all of one length) is not repainted.
+void setChangedText(QLineEdit *edit, const QString &text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
 }
 
 QString packetText(const QByteArray &bytes, bool hex)
@@ -59,18 +76,20 @@ void TMainForm::SerialConnectorReceive(int Count)
 {
     if (Count <= 0)
         return;
-    RX->setChecked(true);
-
+    // Rx is lit while bytes wait for the rest of their dump or packet. A handler that takes
+    // what came leaves it as it found it, unlit: lighting it on the way in would repaint it
+    // for nothing on every arrival of a flood (nothing paints in between).
     if (ConfigReadActive) {
         // The module core takes the dump and reports it (configRead fills the controls).
-        if (Module->TakeDump(Count))
-            RX->setChecked(false);
-        return; // else the rest of the dump is still on its way
+        RX->setChecked(!Module->TakeDump(Count));
+        return; // unless it was taken, the rest of the dump is still on its way
     }
 
     const int width = DataW1->Value();
-    if (Count < width)
+    if (Count < width) {
+        RX->setChecked(true);
         return; // not a whole packet yet
+    }
     QByteArray packet(Count, '\0');
     const int got =
         SerialConnector->ReceiveBuffer(reinterpret_cast<unsigned char *>(packet.data()), Count);
@@ -85,12 +104,12 @@ void TMainForm::SerialConnectorReceive(int Count)
     RecDataNum->setText(counterText(RecCount));
 
     Timer1->stop();
-    Edit1->setText(QString::number(millisecondsBetween(timeOfDay(), LastRecTime)));
+    setChangedText(Edit1, QString::number(millisecondsBetween(timeOfDay(), LastRecTime)));
     LastRecTime = timeOfDay();
     Timer1->setInterval(WaitTime->Value());
     Timer1->start();
     RX->setChecked(false);
-    EditLeng->setText(QString::number(got));
+    setChangedText(EditLeng, QString::number(got));
 }
 
 void TMainForm::Clear1Click()

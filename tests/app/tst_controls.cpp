@@ -227,8 +227,8 @@ private slots:
         m.AddLine(QStringLiteral("OK"));
         QCOMPARE(m.Lines(), (QStringList{QString(), QStringLiteral("OK")}));
         // Lines gathered for the document reach it when the event loop runs; while they keep
-        // coming, 20 ms after the last hand-over, several together.
-        QTest::qWait(25);
+        // coming, FlushGapMs after the last hand-over, several together.
+        QTest::qWait(TMemo::FlushGapMs + 5);
         m.AddLine(QStringLiteral("Reset"));
         QCoreApplication::processEvents();
         QCOMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset"));
@@ -237,7 +237,7 @@ private slots:
         m.AddLine(QStringLiteral("Sleep."));
         m.AddLine(QStringLiteral("Wake Up"));
         QCoreApplication::processEvents();
-        if (since.elapsed() < 20)
+        if (since.elapsed() < TMemo::FlushGapMs)
             QCOMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset"));
         QTRY_COMPARE(m.toPlainText(), QStringLiteral("\nOK\nReset\nSleep.\nWake Up"));
     }
