@@ -106,13 +106,13 @@ void floodOneMode(BenchTable &t, const IsolatedSettings &settings, const Mode &m
           QStringLiteral("%1 B").arg(sent));
     t.row(s, QStringLiteral("  largest gap between the main thread's 5 ms ticks"),
           QString::number(gaps.largestMs(), 'f', 1) + QStringLiteral(" ms"),
-          QStringLiteral("< 100 ms"), gaps.largestMs() < 100);
+          QStringLiteral("< 50 ms"), gaps.largestMs() < 50);
     t.row(s, QStringLiteral("  resident memory growth, peak over start"),
           QString::number(peak - rssStart, 'f', 1) + QStringLiteral(" MiB"),
           QStringLiteral("< 64 MiB"), peak - rssStart < 64);
     t.row(s, QStringLiteral("  resident memory growth in the second half"),
-          QString::number(secondHalf, 'f', 1) + QStringLiteral(" MiB"), QStringLiteral("< 4 MiB"),
-          secondHalf < 4);
+          QString::number(secondHalf, 'f', 1) + QStringLiteral(" MiB"),
+          QStringLiteral("<= 0.5 MiB"), secondHalf <= 0.5);
     t.row(s, QStringLiteral("  notifications a second; CPU, share of one core"),
           QStringLiteral("%1; %2 %").arg(notes, 0, 'f', 0).arg(cpu, 0, 'f', 1));
     t.row(s, QStringLiteral("  bytes due but not yet taken by the port at the end"),

@@ -91,9 +91,9 @@ void benchSerial(BenchTable &t)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     t.row(s, QStringLiteral("receive latency, median of 1000 bytes"), ms(percentile(lat, 50)),
-          QStringLiteral("< 1 ms"), percentile(lat, 50) < 1.0);
+          QStringLiteral("< 0.3 ms"), percentile(lat, 50) < 0.3);
     t.row(s, QStringLiteral("receive latency, 99th percentile"), ms(percentile(lat, 99)),
-          QStringLiteral("< 5 ms"), percentile(lat, 99) < 5.0);
+          QStringLiteral("< 2 ms"), percentile(lat, 99) < 2.0);
 
     // Close and reopen.
     std::vector<double> reopen;
