@@ -8,10 +8,66 @@
 #include <QMenu>
 #include <QSaveFile>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
+
+#include <optional>
+
+namespace {
+
+// A pane's scroll bar repaints only when what it shows has changed. Every hand-over of lines
+// moves its range and value, but a pane of hundreds of lines shows the same slider, pixel for
+// pixel, after most of them: and a tall scroll bar drawn anew ten times a second was the
+// largest single cost of a window that merely receives.
+class PaneScrollBar : public QScrollBar {
+public:
+    explicit PaneScrollBar(QWidget *parent) : QScrollBar(Qt::Vertical, parent) {}
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if (change == SliderRangeChange || change == SliderValueChange) {
+            const Look now = look();
+            if (shown_ && *shown_ == now)
+                return;
+        }
+        QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent *event) override
+    {
+        shown_ = look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    // What the style draws from the range and value: the slider, and the arrows, which it
+    // draws differently at either end.
+    struct Look {
+        QRect slider;
+        bool atMinimum;
+        bool atMaximum;
+        bool operator==(const Look &o) const
+        {
+            return slider == o.slider && atMinimum == o.atMinimum && atMaximum == o.atMaximum;
+        }
+    };
+    Look look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                        QStyle::SC_ScrollBarSlider, this),
+                value() == minimum(), value() == maximum()};
+    }
+
+    std::optional<Look> shown_;
+};
+
+} // namespace
 
 TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(this))
 {
@@ -23,6 +79,7 @@ TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(t
     // The scroll bar moves with every hand-over of lines: painted whole, on the window's
     // colour (it lies inside the pane's own frame), it needs none of the frames behind it
     // painted again each time.
+    setVerticalScrollBar(new PaneScrollBar(this));
     verticalScrollBar()->setBackgroundRole(QPalette::Window);
     verticalScrollBar()->setAutoFillBackground(true);
     flushTimer_->setSingleShot(true);

@@ -11,6 +11,8 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -267,6 +269,39 @@ private slots:
         m.AddLine(QStringLiteral("next"));
         QCOMPARE(m.Lines().size(), TMemo::MaxLines);
         QCOMPARE(m.Lines().last(), QStringLiteral("next"));
+    }
+
+    // A pane's scroll bar skips repaints that would draw it the same: what the window shows
+    // must still be what a pane holding those lines draws afresh, at every size of the pane.
+    void memoScrollBarShowsWhatThePaneHolds()
+    {
+        const auto shown = [](TMemo &m) {
+            const QScrollBar *bar = m.verticalScrollBar();
+            return m.screen()
+                ->grabWindow(m.winId())
+                .copy(QRect(bar->mapTo(&m, QPoint(0, 0)), bar->size()))
+                .toImage();
+        };
+        const auto pane = [](TMemo &m) {
+            m.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            m.resize(240, 160);
+            m.show();
+            return QTest::qWaitForWindowExposed(&m);
+        };
+        TMemo grown;
+        QVERIFY(pane(grown));
+        int lines = 0;
+        for (const int total : {1, 2, 8, 9, 40, 41, 300, 301, 2000}) {
+            while (lines < total)
+                grown.AddLine(QString::number(lines++));
+            grown.Lines(); // hands the lines over now
+            TMemo fresh;
+            for (int i = 0; i < lines; ++i)
+                fresh.AddLine(QString::number(i));
+            fresh.Lines();
+            QVERIFY(pane(fresh));
+            QTRY_VERIFY2(shown(grown) == shown(fresh), qPrintable(QString::number(total)));
+        }
     }
 
     // A line longer than MaxLineLength goes on in the next lines, every character kept: laid
