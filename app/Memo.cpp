@@ -30,7 +30,7 @@ public:
 protected:
     void sliderChange(SliderChange change) override
     {
-        if (change == SliderRangeChange || change == SliderValueChange) {
+        if (change != SliderOrientationChange) {
             const Look now = look();
             if (shown_ && *shown_ == now)
                 return;
@@ -44,8 +44,8 @@ protected:
     }
 
 private:
-    // What the style draws from the range and value: the slider, and the arrows, which it
-    // draws differently at either end.
+    // What the style draws from the range, page step and value: the slider, and the arrows,
+    // which it draws differently at either end.
     struct Look {
         QRect slider;
         bool atMinimum;

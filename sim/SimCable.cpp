@@ -174,6 +174,15 @@ SimNs SimCable::nextDue() const
                      up_.nextReceiveDue(), quietAnnounce_});
 }
 
+SimNs SimCable::wakeDue(int moduleTakes) const
+{
+    // The byte that fills the FIFO to its trigger level, or, when fewer are coming, the last:
+    // its arrival starts the character time-out. Sent bytes only go to the trace.
+    const SimNs toPort = up_.receiveDueBound(kRxTrigger - unannounced_);
+    const SimNs toModule = down_.receiveDueBound(moduleTakes);
+    return std::min({nextRtsChange(), toModule, toPort, quietAnnounce_});
+}
+
 void SimCable::step(SimNs now, Sink &sink)
 {
     // Ties go in the order a real line would show them: the port has sent a byte before the

@@ -100,8 +100,14 @@ public:
     // Drops what the module has queued but not yet started sending.
     void moduleDropWaiting(SimNs now) { up_.dropWaiting(now); }
 
-    // Stepping.
+    // Stepping. nextDue() is the next item due; wakeDue() the time the simulation must come
+    // round next: for bytes towards the port their announcement (the port sees them only
+    // then), for bytes towards the module the one after which it acts (moduleTakes bytes from
+    // now; 1 when every byte may count), and every RTS change. Coming round for every byte
+    // cost the simulation thread a wake-up each. Whoever looks at the trace steps the cable
+    // up to the moment first.
     SimNs nextDue() const;
+    SimNs wakeDue(int moduleTakes) const;
     void step(SimNs now, Sink &sink);
 
     std::vector<SimTraceEntry> trace() const { return {trace_.begin(), trace_.end()}; }

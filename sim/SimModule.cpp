@@ -84,10 +84,11 @@ uint64_t SimModule::packetsHeard() const
     return packetsHeard_;
 }
 
-std::vector<SimTraceEntry> SimModule::trace() const
+std::vector<SimTraceEntry> SimModule::trace()
 {
     std::lock_guard<std::mutex> lk(world_.lock());
     world_.advance();
+    service(simNow()); // bytes the simulation has not come round to yet are on it too
     return cable_.trace();
 }
 
@@ -95,6 +96,7 @@ void SimModule::clearTrace()
 {
     std::lock_guard<std::mutex> lk(world_.lock());
     world_.advance();
+    service(simNow());
     cable_.clearTrace();
 }
 
@@ -121,15 +123,26 @@ void SimModule::answer(const uint8_t *data, int length, SimNs notBefore)
     cable_.moduleSend(data, length, notBefore);
 }
 
-SimNs SimModule::nextDue() const
+SimNs SimModule::wakeDue() const
 {
     const SimNs air = heard_.empty() ? kSimNever : heard_.begin()->first;
-    return std::min(cable_.nextDue(), air);
+    return std::min(cable_.wakeDue(bytesBeforeActing()), air);
+}
+
+int SimModule::bytesBeforeActing() const
+{
+    // Gathering payload with the line low, the module acts on the byte that fills it; a
+    // command letter, a parameter or the character that wakes it acts at once. An RTS change
+    // comes round anyway, and the count is taken again then.
+    const int width = config_.tx1Bytes();
+    if (asleep_ || pendingLetter_ != 0 || cable_.rts() || width == 0)
+        return 1;
+    return std::max(1, width - int(gathered_.size()));
 }
 
 void SimModule::reschedule()
 {
-    world_.scheduler().wakeAt(this, nextDue());
+    world_.scheduler().wakeAt(this, wakeDue());
 }
 
 void SimModule::service(SimNs now)

@@ -56,7 +56,7 @@ public:
     uint64_t packetsSent() const;
     uint64_t packetsHeard() const;
 
-    std::vector<SimTraceEntry> trace() const;
+    std::vector<SimTraceEntry> trace();
     void clearTrace();
 
     // For the fuzz target and tests that drive the interpreter without line time: hands one
@@ -83,7 +83,9 @@ private:
     void gather(uint8_t byte, SimNs at);
     void transmit(SimNs at);
     void deliver(const SimPacket &packet);
-    SimNs nextDue() const;
+    // When the simulation must come round to this module next.
+    SimNs wakeDue() const;
+    int bytesBeforeActing() const;
     void store();
     // Everything the module sends on its serial side goes through here.
     void answer(const uint8_t *data, int length, SimNs notBefore);

@@ -155,6 +155,19 @@ SimNs UartWire::nextReceiveDue() const
     return e == kSimNever ? kSimNever : e + offset(10, rxBitNs_);
 }
 
+SimNs UartWire::receiveDueBound(int count) const
+{
+    const SimNs first = nextReceiveDue();
+    if (first == kSimNever || count <= 1)
+        return first;
+    const auto pending = std::partition_point(frames_.begin(), frames_.end(),
+                                              [this](const Frame &f) { return f.end() <= huntFrom_; });
+    const auto left = std::min<std::ptrdiff_t>(count, frames_.end() - pending);
+    if (left <= 1)
+        return first;
+    return first + SimNs(double(left - 1) * 9.5 * rxBitNs_);
+}
+
 bool UartWire::takeReceived(SimNs now, Received &out)
 {
     const SimNs e = nextEdge(huntFrom_);

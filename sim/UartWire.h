@@ -65,6 +65,11 @@ public:
     void ignoreBefore(SimNs t);
     // When the receiver has next something to decide (kSimNever when the line stays idle).
     SimNs nextReceiveDue() const;
+    // A time before which fewer than count bytes can have been received: the next decision's
+    // time, and nine and a half of the receiver's bit times for each further byte (it hunts
+    // for the next start bit only after sampling a stop bit), counting no more bytes than
+    // frames are left. For an owner that needs the bytes only in batches.
+    SimNs receiveDueBound(int count) const;
     // Decides the next frame due by now. True with a byte; false when the edge was noise.
     bool takeReceived(SimNs now, Received &out);
 

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-inline std::vector<SimTraceEntry> traceOf(const SimModule *module, SimTraceEntry::Direction d)
+inline std::vector<SimTraceEntry> traceOf(SimModule *module, SimTraceEntry::Direction d)
 {
     std::vector<SimTraceEntry> out;
     for (const SimTraceEntry &e : module->trace())
