@@ -59,8 +59,8 @@ private:
     {
         QStyleOptionSlider option;
         initStyleOption(&option);
-        return {style()->subControlRect(QStyle::CC_ScrollBar, &option,
-                                        QStyle::SC_ScrollBarSlider, this),
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                        this),
                 value() == minimum(), value() == maximum()};
     }
 

@@ -160,8 +160,8 @@ SimNs UartWire::receiveDueBound(int count) const
     const SimNs first = nextReceiveDue();
     if (first == kSimNever || count <= 1)
         return first;
-    const auto pending = std::partition_point(frames_.begin(), frames_.end(),
-                                              [this](const Frame &f) { return f.end() <= huntFrom_; });
+    const auto pending = std::partition_point(
+        frames_.begin(), frames_.end(), [this](const Frame &f) { return f.end() <= huntFrom_; });
     const auto left = std::min<std::ptrdiff_t>(count, frames_.end() - pending);
     if (left <= 1)
         return first;
