@@ -28,10 +28,19 @@ QLabel *Caption(const QString &text, QWidget *buddy, QWidget *parent)
     return l;
 }
 
+void LayOutPlainly(QWidget *w)
+{
+    // Only the strategy is set: everything else of the font still comes from the window.
+    QFont plain;
+    plain.setStyleStrategy(QFont::PreferNoShaping);
+    w->setFont(plain);
+}
+
 QLineEdit *Edit(const char *name, const QString &text, QWidget *parent)
 {
     auto *e = new QLineEdit(text, parent);
     e->setObjectName(QLatin1String(name));
+    LayOutPlainly(e);
     return e;
 }
 

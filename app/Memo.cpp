@@ -1,5 +1,6 @@
 #include "app/Memo.h"
 
+#include "app/FormParts.h"
 #include "app/PaneRecorder.h"
 #include "app/Prompts.h"
 
@@ -74,6 +75,7 @@ TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(t
     setReadOnly(true);
     // Nobody undoes a log; an undo stack would only grow with every line.
     setUndoRedoEnabled(false);
+    FormParts::LayOutPlainly(this);
     setMaximumBlockCount(MaxLines);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // The scroll bar moves with every hand-over of lines: painted whole, on the window's
