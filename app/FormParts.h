@@ -29,9 +29,9 @@ template <typename Layout> Layout *Tight(Layout *l, int margin = 4, int spacing 
 // A label that names a control: the control takes the label's text as its accessible name.
 QLabel *Caption(const QString &text, QWidget *buddy, QWidget *parent);
 QLineEdit *Edit(const char *name, const QString &text, QWidget *parent);
-// Text that a stream of received data sets or adds many times a second (counters, panes) is
-// laid out without shaping where its script does not need it: the shaping took a fifth of a
-// flood's time, and plain Latin text looks the same without it.
+// The window's edits (Edit() does it) and text panes lay out their text without shaping where
+// its script does not need it: received data sets the counters and fills the panes many times a
+// second, the shaping took a fifth of a flood's time, and Latin text looks the same without it.
 void LayOutPlainly(QWidget *w);
 TSpinEdit *Spin(const char *name, int min, int max, int step, int value, QWidget *parent);
 QCheckBox *Check(const char *name, const QString &caption, bool checked, QWidget *parent);
