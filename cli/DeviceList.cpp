@@ -2,17 +2,15 @@
 
 #include "serial/PortDirectory.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QJsonObject>
-#include <QSerialPortInfo>
 
 namespace {
 
 // "FTDI (0403)": the maker's name with its USB number, as far as the system knows them.
-QString withId(const QString &name, bool hasId, quint16 id)
+QString withId(const QString &name, int id)
 {
-    if (!hasId)
+    if (id < 0)
         return name;
     const QString number = QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
     return name.isEmpty() ? number : QStringLiteral("%1 (%2)").arg(name, number);
@@ -23,13 +21,6 @@ QString withId(const QString &name, bool hasId, quint16 id)
 QList<SerialDevice> DeviceList::Find()
 {
     const PortDirectory &directory = PortDirectory::global();
-    // The stable names point at the devices.
-    QMap<QString, QString> stable;
-    const QFileInfoList links =
-        QDir(QStringLiteral("/dev/serial/by-id"))
-            .entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot);
-    for (const QFileInfo &link : links)
-        stable.insert(link.canonicalFilePath(), link.absoluteFilePath());
     // The COM names as the console resolves them ([Devices] entries first).
     QMap<QString, QString> comOf;
     for (int n = 21; n >= 1; --n) {
@@ -39,21 +30,17 @@ QList<SerialDevice> DeviceList::Find()
             comOf.insert(QFileInfo(t.device).canonicalFilePath(), com);
     }
 
+    // The devices as the console's own list knows them: stable name, driver and maker.
     QList<SerialDevice> out;
-    for (const QString &path : directory.systemPorts()) {
-        const QSerialPortInfo info(path);
-        const QString real = QFileInfo(path).canonicalFilePath();
+    for (const PortInfo &p : directory.listedPorts()) {
         SerialDevice d;
-        d.com = comOf.value(real);
-        d.device = path;
-        d.byId = stable.value(real);
-        d.driver = QFileInfo(QStringLiteral("/sys/class/tty/%1/device/driver").arg(info.portName()))
-                       .canonicalFilePath()
-                       .section(QLatin1Char('/'), -1);
-        d.vendor = withId(info.manufacturer(), info.hasVendorIdentifier(), info.vendorIdentifier());
-        d.product =
-            withId(info.description(), info.hasProductIdentifier(), info.productIdentifier());
-        d.serial = info.serialNumber();
+        d.com = comOf.value(QFileInfo(p.device).canonicalFilePath());
+        d.device = p.device;
+        d.byId = p.stableName;
+        d.driver = p.driver;
+        d.vendor = withId(p.manufacturer, p.vendorId);
+        d.product = withId(p.description, p.productId);
+        d.serial = p.serialNumber;
         out.append(d);
     }
     return out;
