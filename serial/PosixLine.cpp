@@ -434,42 +434,52 @@ SerialLine::Wait PosixLine::waitEvent()
     if (epollFd_ < 0 || lost_)
         return Wait::Failed;
     for (;;) {
-        epoll_event evs[2];
-        int n = ::epoll_wait(epollFd_, evs, 2, -1);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return Wait::Failed;
-        }
-        bool event = false, woken = false;
-        for (int i = 0; i < n; ++i) {
-            if (evs[i].data.fd == eventFd_) {
-                uint64_t v;
-                while (::read(eventFd_, &v, sizeof v) > 0) {
-                }
-                if (txEmpty_.exchange(false))
-                    event = true;
-                else
-                    woken = true;
-                continue;
-            }
-            if (evs[i].events & EPOLLIN)
-                event = true;
-            if (evs[i].events & (EPOLLHUP | EPOLLERR)) {
-                // The device went away (an unplugged adapter, a closed pseudo-terminal
-                // master). It will not come back for this opening: stop watching it, and
-                // report the loss once the bytes that came with it are announced.
-                lost_ = true;
-                ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd_, nullptr);
-            }
-        }
-        if (event)
-            return Wait::Event;
-        if (lost_)
-            return Wait::Failed;
-        if (woken)
-            return Wait::Woken;
+        const std::optional<Wait> result = collectEvents(-1);
+        if (result)
+            return *result;
     }
+}
+
+void PosixLine::takeEvents()
+{
+    if (epollFd_ >= 0 && !lost_)
+        collectEvents(0);
+}
+
+std::optional<SerialLine::Wait> PosixLine::collectEvents(int timeoutMs)
+{
+    epoll_event evs[2];
+    const int n = ::epoll_wait(epollFd_, evs, 2, timeoutMs);
+    if (n < 0)
+        return errno == EINTR ? std::nullopt : std::optional<Wait>(Wait::Failed);
+    bool event = false, woken = false;
+    for (int i = 0; i < n; ++i) {
+        if (evs[i].data.fd == eventFd_) {
+            uint64_t v; // one read takes the whole count
+            [[maybe_unused]] const ssize_t r = ::read(eventFd_, &v, sizeof v);
+            if (txEmpty_.exchange(false))
+                event = true;
+            else
+                woken = true;
+            continue;
+        }
+        if (evs[i].events & EPOLLIN)
+            event = true;
+        if (evs[i].events & (EPOLLHUP | EPOLLERR)) {
+            // The device went away (an unplugged adapter, a closed pseudo-terminal master).
+            // It will not come back for this opening: stop watching it, and report the loss
+            // once the bytes that came with it are announced.
+            lost_ = true;
+            ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd_, nullptr);
+        }
+    }
+    if (event)
+        return Wait::Event;
+    if (lost_)
+        return Wait::Failed;
+    if (woken)
+        return Wait::Woken;
+    return std::nullopt;
 }
 
 void PosixLine::wake()

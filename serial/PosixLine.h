@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <termios.h>
 
 class PosixLine : public SerialLine {
@@ -32,6 +33,7 @@ public:
     bool setDtr(bool raised) override;
 
     Wait waitEvent() override;
+    void takeEvents() override;
     void wake() override;
 
     // Speeds the driver knows; 0 when the value has no termios constant.
@@ -40,6 +42,9 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    // One look at the line's events, waiting up to timeoutMs (-1: until there is one); none
+    // when it ended with nothing to report.
+    std::optional<Wait> collectEvents(int timeoutMs);
     void closeDevice();
     // The driver's output queue (TIOCOUTQ): 0 on a pseudo-terminal, whose far end takes
     // every byte at once.

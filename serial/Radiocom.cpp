@@ -147,6 +147,18 @@ void TComReader::Execute()
         std::unique_lock<std::mutex> lk(s.m);
         if (s.stopped)
             break;
+        if (result == SerialLine::Wait::Woken)
+            continue;
+        if (s.phase != Delivery::State::Phase::Idle) {
+            // Blocking hand-over: what the line reports while the main thread has the last
+            // notification waits until that one has run, and goes over together with all that
+            // came meanwhile, as if the watcher had begun to wait only then. Watching the line
+            // in the meantime rather than after spares a thread wake-up on every arrival.
+            s.cv.wait(lk, [&s] { return s.phase == Delivery::State::Phase::Idle || s.stopped; });
+            if (s.stopped)
+                break;
+            line_.takeEvents();
+        }
         if (result == SerialLine::Wait::Failed) {
             // A wait that cannot go on would fail again at once: the device is gone. Tell the
             // main thread, then park until the port is closed instead of spinning.
@@ -157,17 +169,9 @@ void TComReader::Execute()
             s.cv.wait(lk, [&s] { return s.stopped; });
             break;
         }
-        if (result == SerialLine::Wait::Woken)
-            continue;
         s.phase = Delivery::State::Phase::Pending;
         lk.unlock();
         wakeMain_();
-        lk.lock();
-        // Blocking hand-over: the next wait starts only after the main thread has run the
-        // notification, or when the port is being closed.
-        s.cv.wait(lk, [&s] { return s.phase == Delivery::State::Phase::Idle || s.stopped; });
-        if (s.stopped)
-            break;
     }
     line_.purge();
 }
@@ -374,9 +378,9 @@ QString TRadioCom::drainOutput(int timeoutMs, const char *when)
 
 void TRadioCom::runNotification()
 {
+    // One read takes the whole count of an eventfd.
     uint64_t drained;
-    while (::read(wakeFd_, &drained, sizeof drained) > 0) {
-    }
+    [[maybe_unused]] const ssize_t r = ::read(wakeFd_, &drained, sizeof drained);
     if (!reader_)
         return;
     TComReader::Delivery delivery = reader_->TakeNotification();

@@ -85,8 +85,9 @@ private:
 };
 
 // The watcher of one opening of the port. It waits for line events on its own thread and
-// hands each one to the main thread, then waits until the main thread has run it. All of its
-// protocol is plain C++ so that the thread sanitizer can judge it.
+// hands each one to the main thread; the next one goes over only after the main thread has
+// run the last, with everything the line reported meanwhile. All of its protocol is plain C++
+// so that the thread sanitizer can judge it.
 class TComReader {
 public:
     // wakeMain is called on the watcher thread after a notification has been queued; it must

@@ -99,6 +99,10 @@ public:
     // Blocks the watcher until a line event or wake(). Events are reported on arrival, not on
     // level: bytes left unread do not end the next wait again.
     virtual Wait waitEvent() = 0;
+    // Takes, without waiting, the events recorded since the last wait: the watcher hands
+    // them over with the one it holds, and the next wait reports only what comes after.
+    // A lost line stays lost: the next wait still fails.
+    virtual void takeEvents() = 0;
     virtual void wake() = 0;
 
     LineError error() const { return error_; }

@@ -252,6 +252,17 @@ SerialLine::Wait SimLine::waitEvent()
     return event ? Wait::Event : Wait::Woken;
 }
 
+void SimLine::takeEvents()
+{
+    SimModule *m = module_;
+    if (!m)
+        return;
+    std::lock_guard<std::mutex> lk(world_->lock());
+    SimCable &cable = m->cable();
+    if (cable.portOpen())
+        cable.rxArrived = cable.txDone = cable.wakeRequested = false;
+}
+
 void SimLine::wake()
 {
     SimModule *m = module_;

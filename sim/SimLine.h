@@ -45,6 +45,7 @@ public:
     bool setDtr(bool raised) override;
 
     Wait waitEvent() override;
+    void takeEvents() override;
     void wake() override;
 
     SimModule *module() const { return module_; }
