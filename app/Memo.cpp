@@ -31,12 +31,23 @@ public:
 protected:
     void sliderChange(SliderChange change) override
     {
-        if (change != SliderOrientationChange) {
-            const Look now = look();
-            if (shown_ && *shown_ == now)
-                return;
+        if (change == SliderOrientationChange || !shown_) {
+            QScrollBar::sliderChange(change);
+            return;
         }
-        QScrollBar::sliderChange(change);
+        // A new range comes before the value that follows the end: the look is judged once
+        // both have been set, when the events at hand have run.
+        if (!judging_) {
+            judging_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this, change] {
+                    judging_ = false;
+                    if (!shown_ || !(*shown_ == look()))
+                        QScrollBar::sliderChange(change);
+                },
+                Qt::QueuedConnection);
+        }
     }
     void paintEvent(QPaintEvent *event) override
     {
@@ -66,7 +77,28 @@ private:
     }
 
     std::optional<Look> shown_;
+    bool judging_ = false;
 };
+
+// "\r\n" and a lone "\r" end a line as "\n" does. One pass: in a flood every packet has them.
+QString withLineFeeds(const QString &line)
+{
+    if (!line.contains(QLatin1Char('\r')))
+        return line;
+    QString out(line.size(), Qt::Uninitialized);
+    QChar *o = out.data();
+    for (const QChar *c = line.constBegin(), *end = line.constEnd(); c != end; ++c) {
+        if (*c != u'\r') {
+            *o++ = *c;
+            continue;
+        }
+        *o++ = u'\n';
+        if (c + 1 != end && c[1] == u'\n')
+            ++c;
+    }
+    out.truncate(o - out.constData());
+    return out;
+}
 
 } // namespace
 
@@ -91,9 +123,7 @@ TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(t
 
 void TMemo::AddLine(const QString &line)
 {
-    QString text = line;
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QString text = withLineFeeds(line);
     if (recorder_)
         recorder_->write(paneName_, text);
     if (text.size() <= MaxLineLength) {

@@ -2,6 +2,7 @@
 // and text panes.
 
 #include "app/ComboBox.h"
+#include "app/FormParts.h"
 #include "app/Memo.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
@@ -9,6 +10,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFocusEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QScreen>
@@ -33,6 +36,16 @@ struct Box {
     }
     QLineEdit *edit() { return s.findChild<QLineEdit *>(); }
     TSpinEdit s;
+};
+
+struct PaintCounter : QObject {
+    explicit PaintCounter(QWidget *w) { w->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        count += e->type() == QEvent::Paint;
+        return false;
+    }
+    int count = 0;
 };
 
 } // namespace
@@ -220,10 +233,11 @@ private slots:
         QVERIFY(m.isReadOnly());
         m.AddLine(QStringLiteral("Reset"));
         m.AddLine(QString());
-        m.AddLine(QStringLiteral("a\r\nb\rc\nd"));
+        m.AddLine(QStringLiteral("a\r\nb\rc\nd\r\r\ne\r"));
         QCOMPARE(m.Lines(),
                  (QStringList{QString(), QStringLiteral("Reset"), QString(), QStringLiteral("a"),
-                              QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")}));
+                              QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"),
+                              QString(), QStringLiteral("e"), QString()}));
         m.Clear();
         QCOMPARE(m.Lines(), QStringList{QString()});
         m.AddLine(QStringLiteral("OK"));
@@ -301,6 +315,39 @@ private slots:
             fresh.Lines();
             QVERIFY(pane(fresh));
             QTRY_VERIFY2(shown(grown) == shown(fresh), qPrintable(QString::number(total)));
+        }
+        // Hundreds of lines more leave the slider where it was: the bar is not drawn again.
+        PaintCounter paints(grown.verticalScrollBar());
+        for (int i = 0; i < 300; ++i)
+            grown.AddLine(QString::number(lines++));
+        grown.Lines();
+        QTest::qWait(50);
+        QCOMPARE(paints.count, 0);
+    }
+
+    // Frames behind a counter are repainted with it from a picture of themselves: what they
+    // show must be what the style draws, in a frame within a frame as in the window, also
+    // after the window has been resized.
+    void framesBehindACounterLookAsDrawn()
+    {
+        QWidget window;
+        QGroupBox *outer = FormParts::Frame(QStringLiteral("Settings"), &window);
+        QGroupBox *inner = FormParts::Frame(QStringLiteral("Data Test"), outer);
+        QLineEdit *counter = FormParts::Edit("Counter", QStringLiteral("0"), inner);
+        FormParts::Tight(new QHBoxLayout(&window))->addWidget(outer);
+        FormParts::Tight(new QHBoxLayout(outer), 12)->addWidget(inner);
+        FormParts::Tight(new QHBoxLayout(inner), 12)->addWidget(counter);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (const QSize size : {QSize(260, 140), QSize(320, 180)}) {
+            window.resize(size);
+            window.repaint(); // drawn whole: the titles and the style's frames
+            const QImage drawn = window.screen()->grabWindow(window.winId()).toImage();
+            for (const char *text : {"1", "12", "123", "0"}) {
+                counter->setText(QLatin1String(text));
+                QTest::qWait(20);
+            }
+            QTRY_COMPARE(window.screen()->grabWindow(window.winId()).toImage(), drawn);
         }
     }
 
