@@ -102,8 +102,8 @@ public:
     // touches the line.
     void Stop();
 
-    // Main thread. The hand-over: a notification to run, or none. Run() reports whether
-    // one was pending; the watcher stays blocked until Finish() of the returned token.
+    // Main thread. The hand-over: a notification to run, or none (the token is false when
+    // none was pending); the watcher hands over no other until Finish() of the token.
     class Delivery {
     public:
         explicit operator bool() const { return bool(state_); }
