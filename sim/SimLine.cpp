@@ -235,6 +235,19 @@ bool SimLine::setDtr(bool raised)
     return true;
 }
 
+namespace {
+
+// What the cable has told the port since it last looked, taken: true for a line event (bytes
+// arrived, a write completed), false for a bare wake-up or nothing.
+bool takeAnnouncements(SimCable &cable)
+{
+    const bool event = cable.rxArrived || cable.txDone;
+    cable.rxArrived = cable.txDone = cable.wakeRequested = false;
+    return event;
+}
+
+} // namespace
+
 SerialLine::Wait SimLine::waitEvent()
 {
     SimModule *m = module_;
@@ -247,9 +260,7 @@ SerialLine::Wait SimLine::waitEvent()
     });
     if (!cable.portOpen())
         return Wait::Failed;
-    const bool event = cable.rxArrived || cable.txDone;
-    cable.rxArrived = cable.txDone = cable.wakeRequested = false;
-    return event ? Wait::Event : Wait::Woken;
+    return takeAnnouncements(cable) ? Wait::Event : Wait::Woken;
 }
 
 void SimLine::takeEvents()
@@ -260,7 +271,7 @@ void SimLine::takeEvents()
     std::lock_guard<std::mutex> lk(world_->lock());
     SimCable &cable = m->cable();
     if (cable.portOpen())
-        cable.rxArrived = cable.txDone = cable.wakeRequested = false;
+        takeAnnouncements(cable);
 }
 
 void SimLine::wake()

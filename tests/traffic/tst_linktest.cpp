@@ -11,6 +11,7 @@
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
 #include "support/Whenever.h"
+#include "traffic/CounterText.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -43,6 +44,22 @@ private slots:
     }
 
     void init() { prompts_.clear(); }
+
+    // The counters read as whole numbers, up to where a float stops counting; anything else
+    // keeps the shortest form of ten digits.
+    void counterTexts()
+    {
+        const QList<QPair<float, QString>> rows = {{0.0f, "0"},
+                                                   {1.0f, "1"},
+                                                   {12.0f, "12"},
+                                                   {16777216.0f, "16777216"},
+                                                   {16777216.0f + 1.0f, "16777216"},
+                                                   {0.5f, "0.5"},
+                                                   {-3.0f, "-3"},
+                                                   {3.0e10f, "3.000000102e+10"}};
+        for (const auto &[value, text] : rows)
+            QCOMPARE(counterText(value), text);
+    }
 
     void testPacketOfEachWidth_data()
     {
