@@ -1,10 +1,12 @@
 #include "app/Memo.h"
 
 #include "app/FormParts.h"
+#include "app/PaintPacer.h"
 #include "app/PaneRecorder.h"
 #include "app/Prompts.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QMenu>
 #include <QSaveFile>
@@ -143,8 +145,36 @@ void TMemo::AddLine(const QString &line)
         pending_.remove(0, pending_.size() - MaxLines);
     if (!flushTimer_->isActive()) {
         const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : FlushGapMs;
-        flushTimer_->start(int(since >= FlushGapMs ? 0 : FlushGapMs - since));
+        qint64 wait = since >= FlushGapMs ? 0 : FlushGapMs - since;
+        // In a paced window the lines of a stream go over with the window's paint, which comes
+        // as often: the timer, a paint's gap later, is for a paint that does not come.
+        if (wait > 0 && FollowPaints())
+            wait += PaintPacer::kQuickGapMs;
+        flushTimer_->start(int(wait));
     }
+}
+
+bool TMemo::FollowPaints()
+{
+    PaintPacer *pacer = PaintPacer::of(window());
+    if (pacer != pacer_) {
+        if (pacer_)
+            disconnect(pacer_, nullptr, this, nullptr);
+        pacer_ = pacer;
+        if (pacer)
+            connect(pacer, &PaintPacer::aboutToPaint, this, &TMemo::FlushForPaint);
+    }
+    return pacer != nullptr;
+}
+
+void TMemo::FlushForPaint()
+{
+    if (pending_.isEmpty())
+        return;
+    Flush();
+    // The scroll bar judges its look when the events at hand have run; this paint should
+    // show it as it now is.
+    QCoreApplication::sendPostedEvents(verticalScrollBar(), QEvent::MetaCall);
 }
 
 void TMemo::Flush()

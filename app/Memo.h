@@ -7,7 +7,9 @@
 // Lines are gathered and handed to the document together when the event loop next runs, and
 // while they keep coming at most every FlushGapMs (or when Lines() reads the pane): laying out one
 // line at a time costs tens of microseconds, a batch costs about one, and every hand-over
-// repaints the pane. Read the pane through Lines(), not through the document.
+// repaints the pane. In a window whose paints are paced (PaintPacer) a stream's lines go over
+// just before the window's paint instead. Read the pane through Lines(), not through the
+// document.
 //
 // A pane holds its last MaxLines lines: received data may come for hours, or as a flood, and
 // a pane that kept all of it would take the machine's memory. Older lines give way at the
@@ -22,8 +24,10 @@
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QStringList>
 
+class PaintPacer;
 class PaneRecorder;
 class QMenu;
 class QTimer;
@@ -60,10 +64,14 @@ public:
 
 private:
     void Flush();
+    // Whether the window's paints are paced; then lines go over just before each paint.
+    bool FollowPaints();
+    void FlushForPaint();
 
     QStringList pending_;
     QTimer *flushTimer_;
     QElapsedTimer sinceFlush_; // since lines last reached the document
+    QPointer<PaintPacer> pacer_;
     PaneRecorder *recorder_ = nullptr;
     QString paneName_;
 };

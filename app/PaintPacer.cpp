@@ -19,6 +19,7 @@ void PaintPacer::paint()
 {
     // Qt's repaint manager posts one request and waits for it: handing this one on runs the
     // paint of everything that changed meanwhile.
+    emit aboutToPaint();
     releasing_ = true;
     QEvent request(QEvent::UpdateRequest);
     QCoreApplication::sendEvent(window_, &request);
@@ -42,4 +43,9 @@ bool PaintPacer::eventFilter(QObject *watched, QEvent *event)
         busyFor_.isValid() && busyFor_.elapsed() >= kStreamAfterMs ? kStreamGapMs : kQuickGapMs;
     timer_->start(int(std::max<qint64>(kGatherMs, minGap - gap)));
     return true; // painted when the timer runs
+}
+
+PaintPacer *PaintPacer::of(const QWidget *window)
+{
+    return window->findChild<PaintPacer *>(QString(), Qt::FindDirectChildrenOnly);
 }

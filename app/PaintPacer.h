@@ -9,7 +9,9 @@
 //
 // It works on the window's update requests, so every change reaches the screen by the next
 // paint; nothing is dropped and nothing is drawn twice. Synchronous paints (repaint(),
-// grab()) are not affected.
+// grab()) are not affected. Whatever gathers changes of its own for the screen (a pane's
+// lines) can hand them over at aboutToPaint(), so that they reach the screen with this paint
+// and need no wake-up of their own.
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -18,6 +20,7 @@ class QTimer;
 class QWidget;
 
 class PaintPacer : public QObject {
+    Q_OBJECT
 public:
     static constexpr int kGatherMs = 12;     // changes that come together are painted together
     static constexpr int kQuickGapMs = 33;   // about 30 paints a second
@@ -28,6 +31,12 @@ public:
     explicit PaintPacer(QWidget *window);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+    // The pacer of window, if it has one.
+    static PaintPacer *of(const QWidget *window);
+
+signals:
+    void aboutToPaint();
 
 private:
     void paint();

@@ -4,6 +4,7 @@
 #include "app/ComboBox.h"
 #include "app/FormParts.h"
 #include "app/Memo.h"
+#include "app/PaintPacer.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
 
@@ -328,6 +329,31 @@ private slots:
     // Frames behind a counter are repainted with it from a picture of themselves: what they
     // show must be what the style draws, in a frame within a frame as in the window, also
     // after the window has been resized.
+    // In a window whose paints are paced, lines that keep coming go over with the window's
+    // paint (no wake-up of their own); with no paint to come, the timer still hands them over.
+    void memoLinesGoWithThePacedPaint()
+    {
+        QWidget window;
+        auto *m = new TMemo(&window);
+        auto *counter = new QLineEdit(&window);
+        auto *row = FormParts::Tight(new QHBoxLayout(&window));
+        row->addWidget(m);
+        row->addWidget(counter);
+        new PaintPacer(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        m->AddLine(QStringLiteral("first")); // after a quiet spell: over at once
+        QTRY_COMPARE(m->toPlainText(), QStringLiteral("\nfirst"));
+        QTest::qWait(50);
+        PaintCounter paints(counter);
+        m->AddLine(QStringLiteral("second")); // within the gap: it waits
+        counter->setText(QStringLiteral("1"));
+        QTRY_VERIFY(paints.count > 0);
+        QCOMPARE(m->toPlainText(), QStringLiteral("\nfirst\nsecond"));
+        m->AddLine(QStringLiteral("third"));
+        QTRY_COMPARE(m->toPlainText(), QStringLiteral("\nfirst\nsecond\nthird"));
+    }
+
     void framesBehindACounterLookAsDrawn()
     {
         QWidget window;
