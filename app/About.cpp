@@ -4,6 +4,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,6 +16,8 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 #include <QtMath>
+
+#include <algorithm>
 
 TAboutForm *AboutForm = nullptr;
 
@@ -48,6 +51,44 @@ constexpr int CodesWidth = 569;
 
 // The about frame's background: pure cyan, the classic "aqua".
 const QColor Aqua(0, 255, 255);
+
+// Whether every character has the same advance in this font, judged on those that differ most
+// in a proportional one. Fontconfig's spacing property is not asked: some monospaced families
+// (Noto Sans Mono) do not carry it, and a family that claims it may still fall back to
+// proportional glyphs.
+bool EqualAdvances(const QFont &font)
+{
+    const QFontMetricsF m(font);
+    const qreal advance = m.horizontalAdvance(QLatin1Char('i'));
+    for (const char c : {'W', '0', ' ', '[', '-'}) {
+        if (!qFuzzyCompare(m.horizontalAdvance(QLatin1Char(c)), advance))
+            return false;
+    }
+    return advance > 0;
+}
+
+// The font of the command list, whose columns line up only when every character has one
+// advance: the desktop's fixed font first, then the machine's other monospaced families.
+QFont CodesFont(qreal pointSize)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
+    if (pointSize > 0)
+        font.setPointSizeF(pointSize);
+    if (EqualAdvances(font))
+        return font;
+    QStringList families = QFontDatabase::families();
+    // Those the font database calls fixed first; the rest only as a last resort.
+    std::stable_partition(families.begin(), families.end(),
+                          [](const QString &f) { return QFontDatabase::isFixedPitch(f); });
+    for (const QString &family : std::as_const(families)) {
+        QFont candidate = font;
+        candidate.setFamilies({family});
+        if (EqualAdvances(candidate))
+            return candidate;
+    }
+    return font;
+}
 
 } // namespace
 
@@ -135,11 +176,7 @@ void TAboutForm::buildCodes()
     Memo1 = new QPlainTextEdit(Codes);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setAccessibleName(QStringLiteral("Codes"));
-    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    fixed.setStyleHint(QFont::TypeWriter);
-    if (font().pointSizeF() > 0)
-        fixed.setPointSizeF(font().pointSizeF());
-    Memo1->setFont(fixed);
+    Memo1->setFont(CodesFont(font().pointSizeF()));
     Memo1->setReadOnly(true);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -155,20 +192,24 @@ void TAboutForm::buildCodes()
     }
     Memo1->moveCursor(QTextCursor::Start);
 
-    // Tall enough to show the whole list at once; should a larger font not fit, the scroll bar
-    // appears and every line can still be reached.
+    // No taller than the whole list, and otherwise as tall as the page leaves room for below
+    // the diagram: a font with taller lines gets the scroll bar, so every line can be reached.
     const QAbstractTextDocumentLayout *layout = Memo1->document()->documentLayout();
     qreal textHeight = 0;
     for (QTextBlock b = Memo1->document()->begin(); b.isValid(); b = b.next())
         textHeight += layout->blockBoundingRect(b).height();
     const int height =
         qCeil(textHeight + 2 * Memo1->document()->documentMargin()) + 2 * Memo1->frameWidth() + 2;
-    Memo1->setFixedSize(CodesWidth, height);
+    Memo1->setFixedWidth(CodesWidth);
+    Memo1->setMaximumHeight(height);
+    Memo1->setMinimumHeight(std::min(height, 4 * Memo1->fontMetrics().height()));
+    Memo1->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 
-    // Below the diagram, inside the Programming frame.
+    // Below the diagram, inside the Programming frame, taking the room that is left.
     auto *frameLayout = qobject_cast<QVBoxLayout *>(ProgrammingDiagram->parentWidget()->layout());
-    frameLayout->insertWidget(frameLayout->indexOf(ProgrammingDiagram) + 1, Codes, 0,
+    frameLayout->insertWidget(frameLayout->indexOf(ProgrammingDiagram) + 1, Codes, 1,
                               Qt::AlignLeft);
+    frameLayout->setStretch(frameLayout->count() - 1, 0); // the page's own stretch below
 }
 
 void TAboutForm::buildAboutPage()

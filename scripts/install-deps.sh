@@ -10,8 +10,10 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl
 # Tools each set needs, with the package that brings each.
 tools=(cmake:cmake ninja:ninja-build g++:g++)
 if [ "${1:-}" = "--test" ]; then
+  # fonts-noto-mono: a monospaced family without fontconfig's spacing property, as desktop
+  # machines have it, so that the windows are tested where such a font is the fixed one.
   packages+=(clang clang-tidy cppcheck libclang-rt-14-dev appstream desktop-file-utils
-             help2man)
+             help2man fonts-noto-mono)
   tools+=(ctest:cmake clang++:clang clang-tidy:clang-tidy cppcheck:cppcheck
           appstreamcli:appstream desktop-file-validate:desktop-file-utils)
 fi

@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <algorithm>
@@ -106,16 +108,30 @@ void TestAbout::codesPaneReadOnlyAndReachable()
 
     QVERIFY(form.Memo1->isReadOnly());
     QVERIFY(form.Memo1->isEnabled()); // a disabled pane could not be scrolled
-    QVERIFY(QFontInfo(form.Memo1->font()).fixedPitch());
     QCOMPARE(form.Memo1->accessibleName(), QStringLiteral("Codes"));
     QCOMPARE(form.Codes->title(), QStringLiteral("Codes"));
     QVERIFY(form.Programming->isAncestorOf(form.Memo1));
-    // Every line is either in view or reachable with the scroll bar.
-    const QScrollBar *bar = form.Memo1->verticalScrollBar();
+    // The columns line up: the narrowest and the widest characters take one advance.
+    const QFontMetricsF m(form.Memo1->font());
+    for (const char c : {'W', '0', ' '})
+        QCOMPARE(m.horizontalAdvance(QLatin1Char(c)), m.horizontalAdvance(QLatin1Char('i')));
+    // Nothing of the pane is cut off by the frames it sits in.
+    for (QWidget *w = form.Memo1; w != &form; w = w->parentWidget()) {
+        const QRect inParent(w->mapToParent(QPoint(0, 0)), w->size());
+        QVERIFY2(w->parentWidget()->rect().contains(inParent), qPrintable(w->objectName()));
+    }
+    // The last code line can be brought into the pane's view, whatever the font's height.
+    QScrollBar *bar = form.Memo1->verticalScrollBar();
     QVERIFY(bar->maximum() == 0 || bar->isVisible());
-    // Nothing of the pane is cut off by the page.
-    QVERIFY(form.Programming->rect().contains(
-        QRect(form.Memo1->mapTo(form.Programming, QPoint(0, 0)), form.Memo1->size())));
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    const QTextBlock last = form.Memo1->document()->lastBlock();
+    QCOMPARE(last.text(), QStringLiteral("L[X]     Data Width (Bytes)"));
+    QTextCursor end(last);
+    end.movePosition(QTextCursor::EndOfBlock);
+    const QRect line =
+        form.Memo1->cursorRect(QTextCursor(last)).united(form.Memo1->cursorRect(end));
+    QVERIFY(form.Memo1->viewport()->rect().contains(line));
 
     QTest::keyClicks(form.Memo1, QStringLiteral("X"));
     QCOMPARE(form.Memo1->document()->blockCount(), 15);
