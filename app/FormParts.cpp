@@ -1,5 +1,6 @@
 #include "app/FormParts.h"
 
+#include "app/Lamp.h"
 #include "app/Memo.h"
 #include "app/SpinEdit.h"
 
@@ -136,6 +137,14 @@ QCheckBox *Check(const char *name, const QString &caption, bool checked, QWidget
     c->setAccessibleName(caption);
     c->setChecked(checked);
     return c;
+}
+
+TLamp *Lamp(const char *name, const QString &caption, QWidget *parent)
+{
+    auto *l = new TLamp(caption, parent);
+    l->setObjectName(QLatin1String(name));
+    l->setAccessibleName(caption);
+    return l;
 }
 
 QPushButton *Button(const char *name, const QString &caption, QWidget *parent)

@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
+class TLamp;
 class TMemo;
 class TSpinEdit;
 
@@ -35,6 +36,8 @@ QLineEdit *Edit(const char *name, const QString &text, QWidget *parent);
 void LayOutPlainly(QWidget *w);
 TSpinEdit *Spin(const char *name, int min, int max, int step, int value, QWidget *parent);
 QCheckBox *Check(const char *name, const QString &caption, bool checked, QWidget *parent);
+// An indicator lamp, unticked.
+TLamp *Lamp(const char *name, const QString &caption, QWidget *parent);
 QPushButton *Button(const char *name, const QString &caption, QWidget *parent);
 // A pane filling its frame.
 TMemo *Pane(const char *name, const QString &frameTitle, QGroupBox *frame);

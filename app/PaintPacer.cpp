@@ -45,6 +45,12 @@ bool PaintPacer::eventFilter(QObject *watched, QEvent *event)
     return true; // painted when the timer runs
 }
 
+void PaintPacer::PaintNow()
+{
+    timer_->stop();
+    paint();
+}
+
 PaintPacer *PaintPacer::of(const QWidget *window)
 {
     return window->findChild<PaintPacer *>(QString(), Qt::FindDirectChildrenOnly);

@@ -35,6 +35,10 @@ public:
     // The pacer of window, if it has one.
     static PaintPacer *of(const QWidget *window);
 
+    // Paints what has changed now, without waiting for the pace: for what must be on the
+    // screen before something else happens (a lamp before its packet leaves).
+    void PaintNow();
+
 signals:
     void aboutToPaint();
 

@@ -7,6 +7,7 @@
 #include "app/Exception.h"
 #include "app/FormParts.h"
 #include "app/IniFile.h"
+#include "app/Lamp.h"
 #include "app/LinkReportForm.h"
 #include "app/Memo.h"
 #include "app/OpenDialog.h"
@@ -225,8 +226,8 @@ void TMainForm::BuildControls()
     // "Serial"
     QGroupBox *serialBox = Frame(QStringLiteral("Serial"), settingsBox);
     auto *serial = Tight(new QGridLayout(serialBox));
-    RX = Check("RX", QStringLiteral("Rx"), false, serialBox);
-    TX = Check("TX", QStringLiteral("Tx"), false, serialBox);
+    RX = Lamp("RX", QStringLiteral("Rx"), serialBox);
+    TX = Lamp("TX", QStringLiteral("Tx"), serialBox);
     RTS = Check("RTS", QStringLiteral("RTS"), false, serialBox);
     CTS = Check("CTS", QStringLiteral("CTS"), false, serialBox);
     Button7 = Button("Button7", QStringLiteral("Sleep"), serialBox);
@@ -244,7 +245,7 @@ void TMainForm::BuildControls()
     Tight(new QVBoxLayout(speedBox), 3)->addWidget(Speed);
     Set = Button("Set", QStringLiteral("Set Speed"), serialBox);
     auto *indicators = Tight(new QHBoxLayout, 0, 8);
-    for (QCheckBox *c : {RX, TX, RTS, CTS})
+    for (QCheckBox *c : std::initializer_list<QCheckBox *>{RX, TX, RTS, CTS})
         indicators->addWidget(c);
     indicators->addStretch(1);
     auto *sleep = Tight(new QHBoxLayout, 0, 4);

@@ -70,6 +70,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class TComboBox;
+class TLamp;
 class TLinkReportForm;
 class TMemo;
 class TOpenDialog;
@@ -109,8 +110,8 @@ public:
     TComboBox *PowerCombo;      // "RF Power": "0  dBm", "-5 dBm", "-10 dBm", "-20 dBm"
     TRadioGroup *CRCRadioGroup; // "CRC": "8 Bits", "16 Bits"
     // "Serial"
-    QCheckBox *RX;            // "Rx": ticked while received data is handled
-    QCheckBox *TX;            // "Tx": ticked while a test packet is sent
+    TLamp *RX;                // "Rx": ticked while received data is handled
+    TLamp *TX;                // "Tx": ticked while a test packet is sent
     QCheckBox *RTS;           // "RTS": the programming line as last set
     QCheckBox *CTS;           // "CTS"
     QPushButton *Button7;     // "Sleep"

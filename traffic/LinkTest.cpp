@@ -4,6 +4,7 @@
 // without one (Timer1). The link report (View, "Link Report...") may ask for numbered test
 // packets, and counts the packets sent.
 
+#include "app/Lamp.h"
 #include "app/LinkReportForm.h"
 #include "app/Memo.h"
 #include "app/Prompts.h"
@@ -28,12 +29,19 @@ constexpr int kContinuousPauseMs = 100;
 
 void TMainForm::SendTestPacket()
 {
+    // The lamp is on the screen before the packet leaves: the window's paced paint would come
+    // only after it has gone.
+    TX->setChecked(true);
+    TX->ShowNow();
+    QCoreApplication::processEvents(); // so that the indicator shows
+    // The width as it stands after that pass (a dump taken meanwhile counts for this packet).
     // Unnumbered, the packet is always cut from the start of the alphabet: every packet of
     // one width is the same text, which is what the receiving station's pane shows.
     const QByteArray packet = Report->testPacket(DataW1TX->Value());
     if (packet.isEmpty() && Report->numbered()) {
         // A width without room for the number: nothing goes out, a continuous send ends, and
         // the operator learns the least width once.
+        TX->setChecked(false);
         ContSend = false;
         Prompts::current()->critical(
             this, QStringLiteral("Error!"),
@@ -41,8 +49,6 @@ void TMainForm::SendTestPacket()
                 .arg(TestPacket::LeastNumberedWidth));
         return;
     }
-    TX->setChecked(true);
-    QCoreApplication::processEvents(); // so that the indicator shows
     if (!SendText(packet)) {
         SentMemo->AddLine(QString::fromLatin1(packet));
         Report->packetSent(StampClock::program().elapsed());

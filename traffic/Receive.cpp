@@ -3,6 +3,7 @@
 // at all other times the bytes are radio payload, shown, counted and timed for the link test,
 // and handed to the link report.
 
+#include "app/Lamp.h"
 #include "app/Memo.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
@@ -76,9 +77,11 @@ void TMainForm::SerialConnectorReceive(int Count)
 {
     if (Count <= 0)
         return;
-    // Rx is lit while bytes wait for the rest of their dump or packet. A handler that takes
-    // what came leaves it as it found it, unlit: lighting it on the way in would repaint it
-    // for nothing on every arrival of a flood (nothing paints in between).
+    // Rx is ticked while bytes wait for the rest of their dump or packet. A handler that takes
+    // what came leaves it as it found it, unticked: ticking it on the way in would ask for a
+    // repaint on every arrival of a flood, and nothing paints in between. The lamp blinks
+    // instead, so the next paint still shows that data came.
+    RX->Blink();
     if (ConfigReadActive) {
         // The module core takes the dump and reports it (configRead fills the controls).
         RX->setChecked(!Module->TakeDump(Count));

@@ -6,6 +6,7 @@
 
 #include "app/ComboBox.h"
 #include "app/Eepromoptions.h"
+#include "app/Lamp.h"
 #include "app/Memo.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"

@@ -3,6 +3,7 @@
 // in pieces, radio data in both display forms, and the reads that come back short.
 
 #include "app/ComboBox.h"
+#include "app/Lamp.h"
 #include "app/Memo.h"
 #include "app/Radio.h"
 #include "app/RadioGroup.h"

@@ -3,6 +3,7 @@
 // missed-packet count and the two Clr buttons.
 
 #include "Stations.h"
+#include "app/Lamp.h"
 #include "app/Memo.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
@@ -15,8 +16,10 @@
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -93,6 +96,68 @@ private slots:
         // Sending the same width again sends the same text.
         link.a->Button10->click();
         QTRY_COMPARE(link.a.dataSent(), packet + packet);
+    }
+
+    // The width is read once the window has run what was pending: a change made then (the
+    // module's configuration being taken in) counts for this packet, not the next one.
+    void widthReadAfterTheWindowHasRun()
+    {
+        TwoStations link(settings_, QStringLiteral("WR"), 25);
+        QTimer::singleShot(0, link.a.form.get(), [&link] { link.a->DataW1TX->SetValue(5); });
+        link.a->Button10->click();
+        QTRY_COMPARE(link.a.dataSent(), QByteArray("abcde"));
+    }
+
+    // The lamps are seen on the screen: Tx is painted lit before the packet's first byte has
+    // begun to leave, and Rx lights in the next paint after a packet was taken in one go
+    // (its tick has gone by then), then goes dark again.
+    void lampsAreSeen()
+    {
+        TwoStations link(settings_, QStringLiteral("LAMP"), 25, 0); // 9600 bit/s
+        for (const Station *s : {&link.a, &link.b}) {
+            (*s)->show();
+            QVERIFY(QTest::qWaitForWindowExposed(s->form.get()));
+        }
+        const auto onScreen = [](QWidget *w) {
+            return w->screen()
+                ->grabWindow(w->window()->winId())
+                .copy(QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()))
+                .toImage();
+        };
+        TLamp *rx = link.b->RX;
+        QTest::qWait(100); // past the start-up's paints
+        const QImage dark = onScreen(rx);
+        rx->setChecked(true);
+        QTRY_VERIFY(onScreen(rx) != dark);
+        const QImage lit = onScreen(rx);
+        rx->setChecked(false);
+        QTRY_COMPARE(onScreen(rx), dark);
+
+        // When Tx was first painted ticked.
+        SimNs litTx = kSimNever;
+        struct PaintTime : QObject {
+            std::function<void()> paint;
+            bool eventFilter(QObject *, QEvent *e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    paint();
+                return false;
+            }
+        } paints;
+        paints.paint = [&] {
+            if (link.a->TX->isChecked())
+                litTx = std::min(litTx, simNow());
+        };
+        link.a->TX->installEventFilter(&paints);
+        link.a->Button10->click();
+        QTRY_COMPARE(link.a.dataSent().size(), 25);
+        const SimNs byteTime = 10 * 1000000000LL / 9600;
+        QVERIFY(litTx < link.a.dataSentTimes().front() - byteTime);
+
+        QTRY_COMPARE(link.b->RecCount, 1.0f);
+        QVERIFY(!rx->isChecked());
+        QTRY_COMPARE(onScreen(rx), lit);
+        QTRY_COMPARE(onScreen(rx), dark);
     }
 
     void sendTestWithThePortClosed()
