@@ -12,6 +12,7 @@
 #include "serial/Radiocom.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -134,6 +135,10 @@ void TMainForm::ReconnectTimerTimer()
                    QStringLiteral(": reconnected"));
     SetStatusPanel(0, QStringLiteral("Status: Present"));
     ProgramModeOff();
+    // A module that comes back has been powered off and on: it is awake, and a wake-up sent to
+    // it now would go out over the radio as data.
+    ModuleAsleep = false;
+    SleepCheckBox->setChecked(false);
     // As at start-up: the module in a known state, the controls filled from its answer.
     FormShow();
 }

@@ -201,16 +201,20 @@ private slots:
     // The adapter comes back under its stable name (a link, as udev keeps them): the window
     // opens it by itself and runs the start-up's Reset and Read Config; the counters and the
     // settings stay. A continuous send under way when the device went keeps failing until
-    // Stop: nothing is sent to the new device behind the operator's back.
+    // Stop: nothing is sent to the new device behind the operator's back. A module sent to
+    // sleep before it went comes back powered on afresh: no wake-up goes to it as data.
     void comesBackByItself_data()
     {
         QTest::addColumn<bool>("sending");
-        QTest::newRow("idle") << false;
-        QTest::newRow("during a continuous send") << true;
+        QTest::addColumn<bool>("asleep");
+        QTest::newRow("idle") << false << false;
+        QTest::newRow("during a continuous send") << true << false;
+        QTest::newRow("asleep when it went") << false << true;
     }
     void comesBackByItself()
     {
         QFETCH(bool, sending);
+        QFETCH(bool, asleep);
         Station s(settings_);
         const QString link = s.link();
         TMainForm &f = *s.main;
@@ -218,6 +222,12 @@ private slots:
         f.RecCount = 3;
         f.ErrCount = 2;
         f.DataW1TX->SetValue(4);
+        if (asleep) {
+            f.Button7->click();
+            QCOMPARE(s.device->read(1), QByteArray("S"));
+            QVERIFY(f.SleepCheckBox->isChecked());
+            f.Memo1->Clear();
+        }
 
         if (sending) {
             // Back during the send, and left there past two checks for it before Stop.
@@ -242,6 +252,7 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(f.SerialConnector->Connected(), 3000);
         QCOMPARE(s.device->read(2), QByteArray("XR"));
+        QVERIFY(!f.SleepCheckBox->isChecked());
         s.device->write(powerOnDump());
         QTRY_COMPARE(s.log().last(), QStringLiteral("OK"));
 
