@@ -63,7 +63,6 @@ TOptionsForm::TOptionsForm(QWidget *parent) : QDialog(parent)
     auto *deviceFrame = new QGroupBox(QStringLiteral("Device"), this);
     DeviceLabel = new QLabel(deviceFrame);
     DeviceLabel->setObjectName(QStringLiteral("DeviceLabel"));
-    DeviceLabel->setAccessibleName(QStringLiteral("Device"));
     DeviceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     DeviceLabel->setWordWrap(true);
     DeviceLabel->setAlignment(Qt::AlignTop | Qt::AlignLeft);

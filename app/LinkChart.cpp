@@ -46,13 +46,23 @@ void LinkChart::SetChart(LinkReport::Chart chart)
     update();
 }
 
-QImage LinkChart::Image(const QSize &size) const
+QImage LinkChart::Image(const QSize &size, const QString &title) const
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(palette().color(QPalette::Base));
     QPainter p(&image);
     p.setFont(font());
-    Draw(p, image.rect(), chart_, palette());
+    QRect area = image.rect();
+    if (!title.isEmpty()) {
+        image.setText(QStringLiteral("Title"), title);
+        const QRect line(area.left() + 8, area.top() + 6, area.width() - 16,
+                         p.fontMetrics().height());
+        p.setPen(palette().color(QPalette::Text));
+        p.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                   p.fontMetrics().elidedText(title, Qt::ElideRight, line.width()));
+        area.setTop(line.bottom() + 4);
+    }
+    Draw(p, area, chart_, palette());
     return image;
 }
 

@@ -16,8 +16,9 @@ public:
     explicit LinkChart(QWidget *parent = nullptr);
 
     void SetChart(LinkReport::Chart chart);
-    // The chart drawn at the given size, as the PNG file holds it.
-    QImage Image(const QSize &size) const;
+    // The chart drawn at the given size, as the PNG file holds it, under a title line that
+    // tells it apart from another (also kept as the picture's "Title" text).
+    QImage Image(const QSize &size, const QString &title = {}) const;
 
     QSize sizeHint() const override { return {560, 200}; }
     QSize minimumSizeHint() const override { return {320, 140}; }

@@ -34,14 +34,14 @@ QLabel *Value(const char *name, QWidget *parent)
     return l;
 }
 
-// A caption and its value (over span columns) in one row of a grid, the caption naming the
-// value.
+// A caption and its value (over span columns) in one row of a grid. The caption is the
+// value's label for a screen reader (its buddy), and the value speaks for itself: a value
+// named after its caption would never be read out.
 void Row(QGridLayout *grid, int row, int column, const QString &caption, QLabel *value,
          int span = 1)
 {
     auto *c = new QLabel(caption, value->parentWidget());
     c->setBuddy(value);
-    value->setAccessibleName(caption);
     grid->addWidget(c, row, column);
     grid->addWidget(value, row, column + 1, 1, span);
 }
@@ -189,7 +189,9 @@ void TLinkReportForm::Refresh()
                                                        milliseconds(r.meanGapMs()),
                                                        milliseconds(double(r.worstGapMs())))
                                             : kNone);
-    NumberingNote->setVisible(r.receivedCount() > r.numberedCount());
+    // Only while no numbered packet has come since the start: a typed line between numbered
+    // packets does not make the loss figures any less true.
+    NumberingNote->setVisible(r.receivedCount() > 0 && r.numberedCount() == 0);
 
     Chart->SetChart(r.chart(now));
 }
@@ -223,10 +225,23 @@ void TLinkReportForm::CsvButtonClick()
 
 void TLinkReportForm::ChartButtonClick()
 {
-    Chart->SetChart(report_.chart(StampClock::program().elapsed()));
+    Refresh();
+    const QString title = ChartTitle();
     SaveFile(QStringLiteral("Save Chart"), QStringLiteral("link-report.png"),
-             QStringLiteral("PNG Pictures (*.png)"),
-             [this](QIODevice &file) { return Chart->Image(QSize(800, 320)).save(&file, "PNG"); });
+             QStringLiteral("PNG Pictures (*.png)"), [this, &title](QIODevice &file) {
+                 return Chart->Image(QSize(800, 320), title).save(&file, "PNG");
+             });
+}
+
+QString TLinkReportForm::ChartTitle()
+{
+    const StampClock &clock = StampClock::program();
+    const QString format = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+    return QStringLiteral("%1, %2 to %3: received %4, lost %5, loss %6")
+        .arg(StationName ? StationName() : QStringLiteral("Link Report"),
+             clock.at(report_.startedMs()).toString(format),
+             clock.at(clock.elapsed()).toString(format), ReceivedValue->text(), LostValue->text(),
+             LossValue->text());
 }
 
 void TLinkReportForm::SaveFile(const QString &title, const QString &name, const QString &filter,

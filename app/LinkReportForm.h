@@ -48,8 +48,14 @@ public:
     QPushButton *ChartButton; // "Save Chart..."
     QTimer *RefreshTimer;     // once a second while the window shows
 
+    // The station's port as the log names it ("COM1 (/dev/ttyUSB0)"), for the saved chart.
+    std::function<QString()> StationName;
+
     // Shows the report as it stands.
     void Refresh();
+    // The saved chart's title line: the port, the time the report covers, and its totals as
+    // the window shows them.
+    QString ChartTitle();
     void NumberedBoxClick();
     void StartButtonClick();
     void ResetButtonClick();

@@ -1,7 +1,5 @@
 #include "app/StampClock.h"
 
-#include <QDateTime>
-
 const StampClock &StampClock::program()
 {
     static const StampClock clock;
@@ -16,8 +14,12 @@ StampClock::StampClock()
     offsetSeconds_ = now.offsetFromUtc();
 }
 
+QDateTime StampClock::at(qint64 elapsedMs) const
+{
+    return QDateTime::fromMSecsSinceEpoch(startMs_ + elapsedMs, Qt::OffsetFromUTC, offsetSeconds_);
+}
+
 QString StampClock::iso(qint64 elapsedMs) const
 {
-    return QDateTime::fromMSecsSinceEpoch(startMs_ + elapsedMs, Qt::OffsetFromUTC, offsetSeconds_)
-        .toString(Qt::ISODateWithMs);
+    return at(elapsedMs).toString(Qt::ISODateWithMs);
 }

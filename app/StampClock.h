@@ -6,6 +6,7 @@
 // report agree to the millisecond. Text is ISO 8601 with milliseconds and the offset from UTC
 // the local time had at the start ("2026-12-08T17:33:42.914+01:00").
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QString>
 
@@ -17,6 +18,8 @@ public:
     // Milliseconds since the clock started.
     qint64 elapsed() const { return steady_.elapsed(); }
     QString iso(qint64 elapsedMs) const;
+    // The wall-clock time of a stamp, in the local offset of the start.
+    QDateTime at(qint64 elapsedMs) const;
 
 private:
     StampClock();

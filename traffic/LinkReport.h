@@ -89,6 +89,8 @@ public:
     // Forgets everything counted, on both sides; the numbering goes on.
     void reset(qint64 at);
 
+    // When the report started, or was last reset: the chart's origin.
+    qint64 startedMs() const { return since_; }
     qint64 receivedCount() const { return received_; }
     qint64 numberedCount() const { return numberedReceived_; }
     qint64 lost() const { return lost_; }

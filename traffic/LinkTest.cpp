@@ -119,8 +119,12 @@ void TMainForm::Button6Click()
 
 void TMainForm::LinkReport1Click()
 {
-    if (!LinkReportForm)
+    if (!LinkReportForm) {
         LinkReportForm = new TLinkReportForm(*Report, this);
+        LinkReportForm->StationName = [this] {
+            return PortDirectory::portLabel(PortName(), PortTarget);
+        };
+    }
     LinkReportForm->show();
     LinkReportForm->raise();
     LinkReportForm->activateWindow();

@@ -2,6 +2,8 @@
 // pseudo-terminal mapped to a COM name), the status bar, and the settings write at close.
 
 #include "app/ComboBox.h"
+#include "app/Eepromoptions.h"
+#include "app/LinkReportForm.h"
 #include "app/Memo.h"
 #include "app/PortSettings.h"
 #include "app/Radio.h"
@@ -13,9 +15,11 @@
 #include "support/IsolatedSettings.h"
 #include "support/PtyPair.h"
 #include "support/RecordingPrompts.h"
+#include "support/Spoken.h"
 
 #include <QAbstractSpinBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -512,6 +516,43 @@ private slots:
             ++named;
         }
         QCOMPARE(named, 15);
+    }
+
+    // Whatever a window shows in a label or a field, a screen reader reads too: a value that
+    // carried its caption as its name was never read out.
+    void shownValuesAreSpoken()
+    {
+        TMainForm f;
+        MainForm = &f;
+        TOptionsForm options;
+        f.RecDataNum->setText(QStringLiteral("5"));
+        f.LinkReport1->trigger();
+        int values = 0;
+        for (QWidget *window : {static_cast<QWidget *>(&f), static_cast<QWidget *>(&options),
+                                static_cast<QWidget *>(f.LinkReportForm)}) {
+            QList<QWidget *> shown;
+            for (QLabel *l : window->findChildren<QLabel *>())
+                shown << l;
+            for (QLineEdit *e : window->findChildren<QLineEdit *>())
+                shown << e;
+            for (QWidget *w : shown) {
+                const QString text = w->property("text").toString().remove(QLatin1Char('&'));
+                if (text.isEmpty() || !w->isVisibleTo(window))
+                    continue;
+                // A spin box's or a drop-down list's field is read as that control.
+                QWidget *control = w;
+                if (qobject_cast<QAbstractSpinBox *>(w->parentWidget()) ||
+                    qobject_cast<QComboBox *>(w->parentWidget()))
+                    control = w->parentWidget();
+                QVERIFY2(spoken(control).contains(text),
+                         qPrintable(control->objectName() + ": " + text));
+                ++values;
+            }
+        }
+        QVERIFY(values > 40);
+        QCOMPARE(spoken(f.RecDataNum), QStringLiteral("Rec. Data: 5"));
+        QCOMPARE(spoken(f.LinkReportForm->ReceivedValue), QStringLiteral("Received: 0"));
+        MainForm = nullptr;
     }
 
     void windowFrameMenusAndParts()

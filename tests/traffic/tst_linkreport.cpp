@@ -12,6 +12,7 @@
 #include "sim/SimulatedModules.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
+#include "support/Spoken.h"
 #include "support/TextFiles.h"
 #include "traffic/LinkReport.h"
 #include "traffic/TestPacket.h"
@@ -306,9 +307,11 @@ private slots:
         QCOMPARE(link.a->Report->sent(), sent);
     }
 
-    // A test air repeats packet 2 and sends 4 before 3; the window shows it. Reset, Stop and
-    // Start of the report leave "Rec. Data" alone, and numbers missed while it was stopped
-    // count as no loss.
+    // A test air repeats packet 2 and sends 4 before 3; the window shows it, and a screen
+    // reader reads it. Reset, Stop and Start of the report leave "Rec. Data" alone, and
+    // numbers missed while it was stopped count as no loss. The note asking for numbered
+    // packets shows only while none has come since the start; the saved chart names the
+    // station, the time it covers and the totals.
     void repeatedAndReorderedInTheWindow()
     {
         TwoStations link(settings_, QStringLiteral("R"), 25);
@@ -324,11 +327,13 @@ private slots:
         QCOMPARE(w->DuplicatedValue->text(), QStringLiteral("1"));
         QCOMPARE(w->OutOfOrderValue->text(), QStringLiteral("1"));
         QCOMPARE(w->LossValue->text(), QStringLiteral("0.00 %"));
+        QCOMPARE(spoken(w->DuplicatedValue), QStringLiteral("Duplicated: 1"));
+        QCOMPARE(spoken(w->LossValue), QStringLiteral("Loss: 0.00 %"));
         QVERIFY(w->NumberingNote->isHidden());
-        onTheAir(b, {-1});
+        onTheAir(b, {-1}); // a typed line between numbered packets
         QTRY_COMPARE(b->Report->receivedCount(), 7);
         w->Refresh();
-        QVERIFY(!w->NumberingNote->isHidden());
+        QVERIFY(w->NumberingNote->isHidden());
 
         const QString recData = b->RecDataNum->text();
         QVERIFY(!recData.isEmpty());
@@ -346,18 +351,30 @@ private slots:
         QCOMPARE(w->LostValue->text(), QStringLiteral("-"));
         QCOMPARE(b->RecDataNum->text().toInt(), recData.toInt() + 2);
 
+        onTheAir(b, {-1});
+        QTRY_COMPARE(b->Report->receivedCount(), 1);
+        w->Refresh();
+        QVERIFY(!w->NumberingNote->isHidden());
+
         // The files: the CSV with its header, the chart as a picture.
         TextFiles files;
         onTheAir(b, {10});
-        QTRY_COMPARE(b->Report->receivedCount(), 1);
+        QTRY_COMPARE(b->Report->receivedCount(), 2);
         prompts_.fileAnswers = QStringList{files.filePath(QStringLiteral("r.csv")),
                                            files.filePath(QStringLiteral("r.png"))};
         w->CsvButton->click();
         w->ChartButton->click();
         QFile csv(files.filePath(QStringLiteral("r.csv")));
         QVERIFY(csv.open(QIODevice::ReadOnly));
-        QCOMPARE(csv.readAll().split('\n').size(), 3);
-        QCOMPARE(QImage(files.filePath(QStringLiteral("r.png"))).size(), QSize(800, 320));
+        QCOMPARE(csv.readAll().split('\n').size(), 4);
+        const QImage chart(files.filePath(QStringLiteral("r.png")));
+        QCOMPARE(chart.size(), QSize(800, 320));
+        const QString day = QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d");
+        const QRegularExpression title(QStringLiteral("^COM2 \\(simulated R\\d+B\\), %1 to %1: "
+                                                      "received 2, lost 0, loss 0.00 %$")
+                                           .arg(day));
+        QVERIFY2(title.match(chart.text(QStringLiteral("Title"))).hasMatch(),
+                 qPrintable(chart.text(QStringLiteral("Title"))));
         QVERIFY(prompts_.messages.isEmpty());
     }
 
