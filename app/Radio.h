@@ -250,7 +250,8 @@ public:
 
     // ---- Configuration write and profiles (module/ConfigWrite.cpp, module/Profiles.cpp)
     void Button2Click(); // Set Module
-    // The Settings frame as a configuration, read as Set Module reads it.
+    // The Settings frame as a configuration, as it stands: a box whose text is no integer
+    // counts as its minimum, and keeps its text.
     ModuleConfig FrameConfig();
     // A configuration into the Settings frame, as operator input: the input rules run.
     void ShowConfig(const ModuleConfig &config);

@@ -34,6 +34,12 @@ int TSpinEdit::Value()
     return minValue_;
 }
 
+int TSpinEdit::Peek() const
+{
+    int v = 0;
+    return TryStrToInt(Text(), v) ? v : minValue_;
+}
+
 int TSpinEdit::CheckValue(int v) const
 {
     // With a maximum below the minimum the minimum wins, as the box cannot show less.

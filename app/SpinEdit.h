@@ -20,6 +20,8 @@ public:
     explicit TSpinEdit(QWidget *parent = nullptr);
 
     int Value();
+    // What Value() gives, leaving the text as it is.
+    int Peek() const;
     void SetValue(int v);
     QString Text() const;
     void SetText(const QString &text);

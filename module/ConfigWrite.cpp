@@ -15,24 +15,27 @@
 void TMainForm::Button2Click()
 {
     Timer1->stop();
-    Module->WriteConfig(FrameConfig());
+    // The frame is read as it stands, so a refused write leaves it untouched. A write that
+    // goes ahead has read the boxes: a box whose text is no integer shows its minimum then,
+    // and its change runs the input rules, as reading a box always does.
+    if (Module->WriteConfig(FrameConfig())) {
+        for (TSpinEdit *box : {DataW1, DataW2, DataW1TX, DataW2TX, Channel, Address_W})
+            box->Value();
+    }
 }
 
 ModuleConfig TMainForm::FrameConfig()
 {
-    // Reading a spin box whose text is no integer puts its minimum there, and a payload box's
-    // change runs the input rules: the boxes are read in the order Set Module has always
-    // read them, the address first, then the payload lengths it checks.
     ModuleConfig c;
     c.address1 = EditAddress1->text();
-    c.dataW1 = DataW1->Value();
-    c.dataW2 = DataW2->Value();
-    c.dataW1TX = DataW1TX->Value();
-    c.dataW2TX = DataW2TX->Value();
-    c.channel = Channel->Value();
+    c.dataW1 = DataW1->Peek();
+    c.dataW2 = DataW2->Peek();
+    c.dataW1TX = DataW1TX->Peek();
+    c.dataW2TX = DataW2TX->Peek();
+    c.channel = Channel->Peek();
     c.rateIndex = RFDataRate->ItemIndex();
     c.powerIndex = PowerCombo->ItemIndex();
-    c.addressWidth = Address_W->Value();
+    c.addressWidth = Address_W->Peek();
     c.address2 = EditAddress2->text();
     c.crcIndex = CRCRadioGroup->ItemIndex();
     c.shockBurst = ShockBurstBox->isChecked();

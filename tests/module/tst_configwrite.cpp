@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -156,7 +157,8 @@ private slots:
     }
 
     // What the module core refuses, in the box the window has always shown for it; nothing
-    // is logged, the line stays low, nothing goes out.
+    // is logged, the line stays low, nothing goes out, and the frame stays as it was (an
+    // emptied box is not filled with its minimum, its change does not run the input rules).
     void refusalShownInItsBox_data()
     {
         QTest::addColumn<QString>("address");
@@ -180,7 +182,11 @@ private slots:
         TMainForm &f = s.f();
         f.EditAddress1->setText(address);
         f.DataW2TX->SetValue(tx2);
+        f.Channel->SetText(QString());
+        QSignalSpy changes(f.Channel, &TSpinEdit::Change);
         f.Button2->click();
+        QCOMPARE(f.Channel->Text(), QString());
+        QCOMPARE(changes.count(), 0);
         QCOMPARE(prompts_.messages.size(), 1);
         QCOMPARE(prompts_.messages[0].owner, applicationBox ? &f : nullptr);
         QCOMPARE(prompts_.messages[0].caption,
