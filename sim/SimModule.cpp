@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 SimModule::SimModule(SimWorld &world, std::string name, const SimConfig &config)
@@ -336,9 +337,13 @@ void SimModule::deliver(const SimPacket &p)
 
 void SimModule::store()
 {
-    const std::string path = world_.stateFile(name_);
+    const std::string path = SimWorld::stateFile(name_);
     if (path.empty())
         return;
+    // The folder comes with the first state stored: a program whose simulated modules never
+    // change leaves none behind.
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
     // Written whole to a neighbour and renamed, so that a crash never leaves half a file.
     const std::string temp = path + ".new";
     {

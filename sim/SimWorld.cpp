@@ -20,6 +20,20 @@ std::string fileSafe(const std::string &name)
     return out;
 }
 
+// The state folder is the process's, kept apart from the world so that naming it makes
+// nothing: a program on a real port never makes the simulation.
+std::mutex &stateFolderLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+std::string &stateFolder()
+{
+    static std::string folder;
+    return folder;
+}
+
 } // namespace
 
 std::shared_ptr<SimWorld> SimWorld::instance()
@@ -75,13 +89,14 @@ std::vector<SimModule *> SimWorld::modules() const
 
 void SimWorld::setStateFolder(const std::string &folder)
 {
-    std::lock_guard<std::mutex> lk(lock_);
-    stateFolder_ = folder;
+    std::lock_guard<std::mutex> lk(stateFolderLock());
+    stateFolder() = folder;
 }
 
-std::string SimWorld::stateFile(const std::string &moduleName) const
+std::string SimWorld::stateFile(const std::string &moduleName)
 {
-    if (stateFolder_.empty())
+    std::lock_guard<std::mutex> lk(stateFolderLock());
+    if (stateFolder().empty())
         return {};
-    return stateFolder_ + "/simulated-module-" + fileSafe(moduleName) + ".txt";
+    return stateFolder() + "/simulated-module-" + fileSafe(moduleName) + ".txt";
 }

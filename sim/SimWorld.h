@@ -34,11 +34,11 @@ public:
     std::vector<SimModule *> modules() const;
 
     // Where modules keep their configuration between runs; empty: they power on fresh.
-    // Modules made afterwards power on from it; every module stores its changes there.
-    // Lock not held.
-    void setStateFolder(const std::string &folder);
-    // Lock held. The file of one module, or "" without a state folder.
-    std::string stateFile(const std::string &moduleName) const;
+    // Modules made afterwards power on from it; every module stores its changes there (the
+    // folder is made then). Set before or after the world is made.
+    static void setStateFolder(const std::string &folder);
+    // The file of one module, or "" without a state folder.
+    static std::string stateFile(const std::string &moduleName);
 
     // Lock held: lets the simulation catch up with the present.
     void advance() { scheduler_.runDue(simNow()); }
@@ -48,7 +48,6 @@ private:
 
     std::mutex lock_;
     std::map<std::string, std::unique_ptr<SimModule>> modules_;
-    std::string stateFolder_;
     SimScheduler scheduler_;
     SimAir air_;
 };

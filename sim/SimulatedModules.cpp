@@ -4,13 +4,11 @@
 #include "sim/SimLine.h"
 #include "sim/SimWorld.h"
 
-#include <QDir>
-
 void registerSimulatedModules(const QString &stateFolder)
 {
-    if (!stateFolder.isEmpty())
-        QDir().mkpath(stateFolder);
-    SimWorld::instance()->setStateFolder(stateFolder.toStdString());
+    // Nothing of the simulation is made here: its world (with the air's folder) comes with the
+    // first simulated module, and the state folder with the first state a module stores.
+    SimWorld::setStateFolder(stateFolder.toStdString());
     PortDirectory::global().registerScheme(
         QStringLiteral("sim"), [](const QString &argument) -> std::unique_ptr<SerialLine> {
             return std::make_unique<SimLine>(argument.isEmpty() ? std::string("default")

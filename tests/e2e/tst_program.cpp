@@ -4,6 +4,7 @@
 
 #include "support/PtyPair.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +27,13 @@ Run start(const QString &configHome, const QByteArray &ini, const QString &simMo
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    // A runtime folder of its own, where a simulated module's air lives as it does for an
+    // operator (not the test's private air).
+    const QString runtime = configHome + QStringLiteral("/run");
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    env.remove(QStringLiteral("QV_TEST"));
     env.insert(QStringLiteral("QV_EXIT_AFTER_SHOW"), QStringLiteral("1"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     if (!simModule.isEmpty())
@@ -103,12 +111,16 @@ private slots:
         QVERIFY(!QFile::exists(home.filePath(QStringLiteral("Quorvane.ini"))));
     }
 
+    // On a device, nothing of the simulation is made: no folder for simulated modules beside
+    // the settings, no simulated air in the runtime folder.
     void aDevicesEntryIsRespected()
     {
         QTemporaryDir home;
         const Run r = start(home.path(), "[Port]\nCOM=2\n[Devices]\nCOM3=/dev/null\n");
         QCOMPARE(r.code, 0);
         QVERIFY2(!r.err.contains("simulated module"), r.err.constData());
+        QVERIFY(!QFile::exists(home.filePath(QStringLiteral("Quorvane-sim"))));
+        QVERIFY(!QFile::exists(home.filePath(QStringLiteral("run/quorvane-air"))));
     }
 
     // Start after start, the far end reads only once the program has ended: the reset and
@@ -132,6 +144,7 @@ private slots:
         const Run r = start(home.path(), "[Devices]\nCOM1=/dev/null\n", QStringLiteral("A"));
         QCOMPARE(r.code, 0);
         QVERIFY2(r.err.contains("simulated module A"), r.err.constData());
+        QVERIFY(QFile::exists(home.filePath(QStringLiteral("run/quorvane-air/default"))));
     }
 };
 
