@@ -3,6 +3,7 @@
 
 #include "app/Exception.h"
 #include "app/IniFile.h"
+#include "app/ModuleProfile.h"
 #include "app/PortSettings.h"
 #include "app/StrToInt.h"
 
@@ -262,6 +263,65 @@ private slots:
             QCOMPARE(e.Message(), QStringLiteral("Unable to write to blocked.ini"));
         }
         QVERIFY(QFileInfo(path).isDir());
+    }
+
+    // Every settings file and profile the documents show is taken as it stands, with every
+    // value what it reads: a guide whose example the reader refuses misleads its reader.
+    void documentedExamplesAreTaken_data()
+    {
+        QTest::addColumn<QByteArray>("example");
+        const QDir top(QStringLiteral(QV_SOURCE_DIR));
+        QStringList documents{QStringLiteral("README.md")};
+        const QDir docs(top.filePath(QStringLiteral("docs")));
+        for (const QString &doc : docs.entryList({QStringLiteral("*.md")}, QDir::Files))
+            documents << QStringLiteral("docs/") + doc;
+        int examples = 0;
+        for (const QString &doc : documents) {
+            QFile f(top.filePath(doc));
+            if (!f.open(QIODevice::ReadOnly))
+                continue;
+            const QList<QByteArray> lines = f.readAll().split('\n');
+            for (int i = 0; i < lines.size(); ++i) {
+                if (lines[i].trimmed() != "```ini")
+                    continue;
+                QByteArray block;
+                const int first = i + 1;
+                while (++i < lines.size() && !lines[i].trimmed().startsWith("```"))
+                    block += lines[i] + '\n';
+                QTest::addRow("%s:%d", qPrintable(doc), first + 1) << block;
+                ++examples;
+            }
+        }
+        QVERIFY(examples >= 4);
+    }
+    void documentedExamplesAreTaken()
+    {
+        QFETCH(QByteArray, example);
+        const QString path = dir_.filePath(QStringLiteral("example.ini"));
+        writeAll(path, example);
+        const IniFile ini(path);
+        bool known = false;
+        if (!ini.readSection(ModuleProfile::Section()).isEmpty()) {
+            known = true;
+            const ModuleProfile::Loaded p = ModuleProfile::Load(path);
+            QVERIFY2(p.ok, qPrintable(p.error));
+            QCOMPARE(p.unknownKeys, QStringList());
+        }
+        const QMap<QString, QString> port = ini.readSection(QStringLiteral("Port"));
+        for (auto it = port.begin(); it != port.end(); ++it) {
+            known = true;
+            int v = 0;
+            QVERIFY2(TryStrToInt(it.value(), v), qPrintable(it.key() + "=" + it.value()));
+        }
+        const QMap<QString, QString> devices = ini.readSection(QStringLiteral("Devices"));
+        for (auto it = devices.begin(); it != devices.end(); ++it) {
+            known = true;
+            // A device is one word: a comment after it would be taken as part of its name.
+            QVERIFY2(!it.value().isEmpty() && !it.value().contains(QLatin1Char(' ')) &&
+                         !it.value().contains(QLatin1Char(';')),
+                     qPrintable(it.key() + "=" + it.value()));
+        }
+        QVERIFY2(known, example.constData());
     }
 
     void filePathFollowsXdg()
