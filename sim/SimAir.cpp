@@ -110,6 +110,11 @@ SimAir::SimAir(SimWorld &world) : world_(world), random_(std::random_device{}())
         if (ok)
             lossPercent_ = p < 0 ? 0 : (p > 100 ? 100 : p);
     }
+    const QByteArray interference = qgetenv("QV_SIM_INTERFERENCE");
+    std::string error;
+    if (!interference.isEmpty() &&
+        !SimInterference::parse(interference.toStdString(), &interference_, &error))
+        qCWarning(lcSim) << "QV_SIM_INTERFERENCE:" << error.c_str() << "- no interference";
 }
 
 SimAir::~SimAir()
@@ -245,12 +250,26 @@ double SimAir::lossPercent() const
     return lossPercent_;
 }
 
-bool SimAir::loses()
+void SimAir::setInterference(const SimInterference &interference)
 {
-    if (lossPercent_ <= 0)
+    std::lock_guard<std::mutex> lk(world_.lock());
+    interference_ = interference;
+}
+
+SimInterference SimAir::interference() const
+{
+    std::lock_guard<std::mutex> lk(world_.lock());
+    return interference_;
+}
+
+bool SimAir::loses(int channel)
+{
+    const double busy = interference_.lossPercent(channel);
+    if (lossPercent_ <= 0 && busy <= 0)
         return false;
+    // Missed for either reason: the even loss and the channel's are independent.
     std::uniform_real_distribution<double> d(0.0, 100.0);
-    return d(random_) < lossPercent_;
+    return d(random_) < lossPercent_ || (busy > 0 && d(random_) < busy);
 }
 
 void SimAir::transmit(const SimModule *from, const SimPacket &packet)

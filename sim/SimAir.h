@@ -11,8 +11,10 @@
 //
 // The air name comes from QV_SIM_AIR, else "default"; under the test runner (QV_TEST set)
 // it is empty, and a process's modules stay among themselves unless a test joins an air.
-// QV_SIM_LOSS sets the loss: the percentage of packets each receiver misses.
+// QV_SIM_LOSS sets the loss: the percentage of packets each receiver misses; and
+// QV_SIM_INTERFERENCE a loss by channel on top of it (SimInterference: "wifi", ...).
 
+#include "sim/SimInterference.h"
 #include "sim/SimPacket.h"
 
 #include <atomic>
@@ -44,11 +46,13 @@ public:
 
     void setLossPercent(double percent);
     double lossPercent() const;
+    void setInterference(const SimInterference &interference);
+    SimInterference interference() const;
 
     // Lock held: from one module to every other that may hear it.
     void transmit(const SimModule *from, const SimPacket &packet);
-    // Lock held: whether a receiver misses this packet.
-    bool loses();
+    // Lock held: whether a receiver misses a packet on this channel.
+    bool loses(int channel);
 
     void shutdown(); // lock not held
 
@@ -65,5 +69,6 @@ private:
     int stopFd_ = -1;
     std::thread receiver_;
     double lossPercent_ = 0;
+    SimInterference interference_;
     std::mt19937_64 random_;
 };

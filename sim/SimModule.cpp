@@ -329,7 +329,7 @@ void SimModule::deliver(const SimPacket &p)
     const int width = config_.rx1Bytes();
     if (width == 0 || int(p.payload.size()) != width)
         return; // the CRC would not fit: a payload of another length is no packet here
-    if (world_.air().loses())
+    if (world_.air().loses(p.channel))
         return;
     ++packetsHeard_;
     answer(p.payload.data(), int(p.payload.size()), p.end);

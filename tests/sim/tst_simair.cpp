@@ -195,6 +195,65 @@ private slots:
         QCOMPARE(b.receive(4), QByteArray("kept"));
     }
 
+    // Interference profiles as the environment names them: the loss on each channel, and a
+    // text that cannot be read names what may be written.
+    void interferenceProfiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<double>>("loss"); // channels 0, 12, 25, 37, 62, 80, 127
+        QTest::addColumn<bool>("ok");
+        const double peak = SimInterference::WifiPeakPercent;
+        QTest::newRow("wifi: 1, 6 and 11 busy, most at their centres")
+            << "wifi" << QList<double>{0, peak, 0, peak, peak, 0, 0} << true;
+        QTest::newRow("channels and ranges")
+            << "12:20, 70-127:5" << QList<double>{0, 20, 0, 0, 0, 5, 5} << true;
+        QTest::newRow("none") << "none" << QList<double>(7, 0.0) << true;
+        QTest::newRow("channel 128") << "128:5" << QList<double>(7, 0.0) << false;
+        QTest::newRow("above 100 %") << "5:101" << QList<double>(7, 0.0) << false;
+        QTest::newRow("range backwards") << "9-3:5" << QList<double>(7, 0.0) << false;
+        QTest::newRow("no figure") << "wifi,12" << QList<double>(7, 0.0) << false;
+    }
+    void interferenceProfiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<double>, loss);
+        QFETCH(bool, ok);
+        SimInterference p;
+        std::string error;
+        QCOMPARE(SimInterference::parse(text.toStdString(), &p, &error), ok);
+        QCOMPARE(error.empty(), ok);
+        const int channels[] = {0, 12, 25, 37, 62, 80, 127};
+        for (int i = 0; i < 7; ++i)
+            QVERIFY2(qAbs(p.lossPercent(channels[i]) - loss[i]) < 1e-9,
+                     qPrintable(QString::number(i)));
+        // Between a band's centre and its edge the loss falls off.
+        const SimInterference w = SimInterference::wifi();
+        QVERIFY(w.lossPercent(37) > w.lossPercent(32) && w.lossPercent(32) > w.lossPercent(27));
+        QVERIFY(w.lossPercent(47) > 0);
+        QCOMPARE(w.lossPercent(48), 0.0); // 11 MHz from the centre: the band's edge
+    }
+
+    // Packets on a busy channel are lost as its profile says; another channel keeps them.
+    void interferenceLosesByChannel()
+    {
+        SimTestPort a(QStringLiteral("A6")), b(QStringLiteral("B6"));
+        SimInterference busy;
+        std::string error;
+        QVERIFY(SimInterference::parse("5:100", &busy, &error));
+        air().setInterference(busy);
+        a.module()->setConfig(linkConfig());
+        b.module()->setConfig(linkConfig());
+        a.send("lost");
+        QCOMPARE(b.receiveFor(30), QByteArray());
+        SimConfig quiet = linkConfig();
+        quiet.channel = 6;
+        a.module()->setConfig(quiet);
+        b.module()->setConfig(quiet);
+        a.send("kept");
+        QCOMPARE(b.receive(4), QByteArray("kept"));
+        air().setInterference(SimInterference());
+    }
+
     void twoProcessesShareTheAir()
     {
 #ifdef QV_THREAD_SANITIZER
