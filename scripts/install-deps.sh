@@ -4,6 +4,10 @@
 #   (no option)  what building and running the programs needs (scripts/run.sh)
 #   --test       that, and what the tests, the static analysis, the fuzz targets and the
 #                checks of the installed files need (scripts/test.sh, scripts/lint.sh)
+#   --package    what building and running need, and what building the Debian package
+#                needs (scripts/package.sh; --test brings it too, with lintian)
+#   --check-package  --package, and debootstrap for a fresh Debian root to try the
+#                package in (scripts/check-package.sh)
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libgl-dev
           libqt6svg6 fonts-dejavu-core)
@@ -17,6 +21,16 @@ if [ "${1:-}" = "--test" ]; then
   tools+=(ctest:cmake clang++:clang clang-tidy:clang-tidy cppcheck:cppcheck
           appstreamcli:appstream desktop-file-validate:desktop-file-utils)
 fi
+
+# The Debian package: the manual pages, dpkg-shlibdeps (with file, which CPack needs to find
+# the programs) for its dependencies; lintian judges it in the tests.
+case "${1:-}" in
+  --test | --package | --check-package)
+    packages+=(help2man dpkg-dev file)
+    tools+=(help2man:help2man dpkg-shlibdeps:dpkg-dev file:file) ;;&
+  --test) packages+=(lintian) && tools+=(lintian:lintian) ;;
+  --check-package) packages+=(debootstrap) ;;
+esac
 
 missing=()
 if command -v dpkg-query >/dev/null; then
