@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: a normal build, with the command-line
-# demo and the checks of the installed desktop files; a build under AddressSanitizer +
-# UndefinedBehaviorSanitizer; the watcher's hand-over protocol and the simulated module under
-# ThreadSanitizer; static analysis; the fuzz targets briefly. Works in a tree without git.
+# demo and the checks of the installed desktop files; the Debian package, judged by lintian; a
+# build under AddressSanitizer + UndefinedBehaviorSanitizer; the watcher's hand-over protocol
+# and the simulated module under ThreadSanitizer; static analysis; the fuzz targets briefly.
+# Works in a tree without git.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh --test
@@ -25,6 +26,11 @@ if ! build/cli/quorvane-cli demo; then
   echo "test.sh: quorvane-cli demo failed" >&2
   exit 1
 fi
+
+# The package comes from a release build of its own (build-package/), with Debian's flags.
+echo "== the Debian package (scripts/package.sh), judged by lintian"
+bash scripts/package.sh
+lintian --fail-on error,warning --display-info build-package/quorvane_*.deb
 
 echo "== address and undefined-behaviour sanitizers"
 bash scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=address,undefined
