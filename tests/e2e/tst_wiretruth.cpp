@@ -289,8 +289,11 @@ private slots:
     }
 
     // A pseudo-terminal has no line time of its own: the program keeps it. A far end reading
-    // as a port at 9600 would see the packets of a continuous send at least 90 ms apart, and
-    // the packets of a file each after the line time and the pause of the one before.
+    // as a port at 9600 would see the packets of a continuous send 100 ms apart, and the
+    // packets of a file each after the line time and the pause of the one before. The far end
+    // here is a thread that a busy machine may wake late for one packet, which shortens the
+    // gap it sees to the next: 20 ms are left for that. A pause counted from the start of the
+    // write instead of its end would still show, 31 ms short.
     void pausesHoldOnAPseudoTerminal()
     {
         IsolatedSettings settings;
@@ -352,7 +355,7 @@ private slots:
         for (size_t i = size_t(file.size()) + 30; i < arrivals.size(); i += 30) {
             // The far end at 9600 has taken the previous packet after its line time.
             const auto gap = arrivals[i].first - (arrivals[i - 30].first + lineTime(30));
-            QVERIFY2(gap >= std::chrono::milliseconds(90),
+            QVERIFY2(gap >= std::chrono::milliseconds(80),
                      qPrintable(QString::number(
                          std::chrono::duration_cast<std::chrono::microseconds>(gap).count())));
         }
