@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -69,6 +70,10 @@ TOptionsForm::TOptionsForm(QWidget *parent) : QDialog(parent)
     DeviceList = new QComboBox(deviceFrame);
     DeviceList->setObjectName(QStringLiteral("DeviceList"));
     DeviceList->setAccessibleName(QStringLiteral("Use this device"));
+    DeviceList->setEditable(true);
+    DeviceList->setInsertPolicy(QComboBox::NoInsert);
+    DeviceList->lineEdit()->setPlaceholderText(
+        QStringLiteral("a device, rfc2217://HOST:PORT or socket://HOST:PORT"));
     auto *useRow = new QHBoxLayout;
     useRow->addWidget(new QLabel(QStringLiteral("Use:"), deviceFrame));
     useRow->addWidget(DeviceList, 1);
@@ -89,6 +94,8 @@ TOptionsForm::TOptionsForm(QWidget *parent) : QDialog(parent)
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TOptionsForm::ShowDevice);
     connect(ComboBox1, &QComboBox::editTextChanged, this, &TOptionsForm::ShowDevice);
     connect(DeviceList, &QComboBox::activated, this, &TOptionsForm::DeviceListClick);
+    connect(DeviceList->lineEdit(), &QLineEdit::editingFinished, this,
+            &TOptionsForm::DeviceListTyped);
 }
 
 void TOptionsForm::showEvent(QShowEvent *event)
@@ -149,6 +156,8 @@ void TOptionsForm::ShowDevice()
     if (item < 0 && !entry.isEmpty())
         item = DeviceList->findData(entry, kDeviceRole);
     DeviceList->setCurrentIndex(item);
+    if (item < 0)
+        DeviceList->setEditText(entry);
 }
 
 void TOptionsForm::DeviceListClick(int item)
@@ -160,8 +169,25 @@ void TOptionsForm::DeviceListClick(int item)
     ShowDevice();
 }
 
+void TOptionsForm::DeviceListTyped()
+{
+    const QString com = SelectedCom();
+    const int item = DeviceList->currentIndex();
+    // A pick from the list shows the item's own text: nothing was typed.
+    if (com.isEmpty() || (item >= 0 && DeviceList->itemText(item) == DeviceList->currentText()))
+        return;
+    const QString entry = DeviceList->currentText().trimmed();
+    QMap<QString, QString> entries = PortDirectory::global().explicitEntries();
+    entries.insert(chosen_);
+    if (entry == entries.value(com))
+        return;
+    chosen_.insert(com, entry);
+    ShowDevice();
+}
+
 void TOptionsForm::Button1Click()
 {
+    DeviceListTyped(); // typed, and Ok pressed before leaving the field
     if (MainForm) {
         for (auto it = chosen_.cbegin(); it != chosen_.cend(); ++it)
             MainForm->ChooseDevice(it.key(), it.value());

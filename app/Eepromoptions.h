@@ -31,7 +31,8 @@ public:
     // Which device the selected COM name opens on this machine.
     QLabel *DeviceLabel;
     // Every serial device the system lists; the item's data is the [Devices] entry it makes
-    // (the stable name when there is one). The first item is no entry at all.
+    // (the stable name when there is one). The first item is no entry at all. A device the
+    // system does not list is typed in: a path, rfc2217://HOST:PORT or socket://HOST:PORT.
     QComboBox *DeviceList;
 
     void FormShow();
@@ -39,6 +40,8 @@ public:
     void Button2Click();
     // The operator picked an item of DeviceList for the selected COM name.
     void DeviceListClick(int item);
+    // The operator typed a device into DeviceList for the selected COM name.
+    void DeviceListTyped();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFileInfo>
 #include <QTimer>
 
 // ---------------------------------------------------------------------------------------
@@ -54,8 +53,9 @@ void TMainForm::ApplyPortSettings()
     const QString portName =
         PortIndex >= 0 && PortIndex < 10 ? QString::fromLatin1(PortNames[PortIndex]) : PortName();
     SetStatusPanel(1, QStringLiteral("Serial Port: ") +
-                          (PortTarget.isSimulated() ? PortDirectory::portLabel(portName, PortTarget)
-                                                    : portName));
+                          (PortTarget.isSimulated() || PortTarget.isNetwork()
+                               ? PortDirectory::portLabel(portName, PortTarget)
+                               : portName));
     const int speed = BaudIndex + 7;
     SetStatusPanel(2,
                    QStringLiteral("Baud Rate: ") +
@@ -108,8 +108,8 @@ void TMainForm::SerialConnectorDeviceLost()
     // The dead handle goes at once: an adapter plugged in again gets its old device name only
     // when no program holds the old one.
     SerialConnector->SetComStatus(false);
-    Memo1->AddLine(PortDirectory::portLabel(PortName(), PortTarget) +
-                   QStringLiteral(": device disconnected"));
+    Memo1->AddLine(PortDirectory::portLabel(PortName(), PortTarget) + QStringLiteral(": ") +
+                   PortDirectory::lossText(PortTarget));
     SetStatusPanel(0, QStringLiteral("Status: Not Detected"));
     ReconnectTimer->start();
 }
@@ -121,10 +121,10 @@ void TMainForm::ReconnectTimerTimer()
     // transfer, a configuration read waiting for its reply, a modal window).
     if (ContSendLoops > 0 || FileSending || Timer2->isActive() || QApplication::activeModalWidget())
         return;
-    // The same device, and only once it is there again (a look at its name, before the
-    // system's list is asked): a COM name without an entry may meanwhile name another port.
-    if ((PortTarget.kind == PortDirectory::Target::Kind::Device &&
-         !QFileInfo::exists(PortTarget.device)) ||
+    // The same device, and only once it is there again (a look at its name, or a connection
+    // its host has accepted, which never blocks; before the system's list is asked): a COM
+    // name without an entry may meanwhile name another port.
+    if (!PortDirectory::global().present(PortTarget) ||
         PortDirectory::global().resolve(PortName()).device != PortTarget.device)
         return;
     SerialConnector->SetComStatus(true);

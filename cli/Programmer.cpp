@@ -61,6 +61,7 @@ std::optional<ModuleConfig> Programmer::AwaitRead()
 std::optional<ModuleConfig> Programmer::Read()
 {
     readBack_.reset();
+    refusal_.clear();
     module_.ReadConfig();
     return AwaitRead();
 }
@@ -76,6 +77,7 @@ std::optional<ModuleConfig> Programmer::Write(const ModuleConfig &config)
 
 std::optional<ModuleConfig> Programmer::ChangeSpeed(int speedIndex)
 {
+    refusal_.clear();
     if (!module_.ChangeSpeed(speedIndex))
         return std::nullopt;
     // As the window's port set-up: the port opens again at the new speed, line lowered.

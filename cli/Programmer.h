@@ -37,6 +37,7 @@ public:
     // Set Module with its read-back. Nothing when refused (Refusal() says why) or when the
     // module did not answer.
     std::optional<ModuleConfig> Write(const ModuleConfig &config);
+    // Why the last operation was refused before anything was sent, or empty.
     QString Refusal() const { return refusal_; }
     // Set Speed: the module, then the port, to the entry speedIndex; then a Read Config at the
     // new speed. Nothing when the port did not open again (OpenError()) or no answer came.
@@ -56,6 +57,7 @@ private:
     void programmingLine(bool) override {}
     void moduleAsleep(bool) override {}
     void writeRefused(const ModuleRefusal &refusal) override { refusal_ = refusal.text; }
+    void operationRefused(const QString &text) override { refusal_ = text; }
     void configRead(const ModuleConfig &config) override { readBack_ = config; }
     void readEnded(bool answered) override;
 

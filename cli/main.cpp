@@ -162,6 +162,11 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
     const QString &command = r.command;
     QJsonObject json{{QStringLiteral("command"), command}, {QStringLiteral("port"), port.name}};
     const auto noAnswer = [&] {
+        // A port that carries data only refused the operation before sending anything.
+        if (!p.Refusal().isEmpty()) {
+            out.Error(p.Refusal(), json);
+            return Usage;
+        }
         out.Error(QStringLiteral("no answer from the module on %1").arg(port.name), json);
         return Differs;
     };
@@ -222,7 +227,7 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
         const int index = r.speed;
         json.insert(QStringLiteral("baud"), kSpeeds[index]);
         const std::optional<ModuleConfig> answer = p.ChangeSpeed(index);
-        if (!p.Port().Connected()) {
+        if (!p.Port().Connected() && p.Refusal().isEmpty()) {
             out.Error(p.OpenError(), json);
             return Usage;
         }
@@ -241,6 +246,8 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
         p.Module().Sleep();
     else
         p.Module().WakeUp();
+    if (!p.Refusal().isEmpty())
+        return noAnswer();
     if (p.NotDetected()) {
         out.Error(QStringLiteral("the command did not go out whole on %1").arg(port.name), json);
         return Differs;
@@ -267,9 +274,10 @@ int main(int argc, char **argv)
     const QCommandLineOption portOption(
         QStringLiteral("port"),
         QStringLiteral("The module's port: a device (/dev/ttyUSB0, a /dev/serial/by-id name), "
-                       "a COM name as the console knows it (COM1 to COM21), or sim[:NAME] for a "
-                       "simulated module."),
-        QStringLiteral("DEVICE|COMn|sim[:NAME]"));
+                       "a COM name as the console knows it (COM1 to COM21), sim[:NAME] for a "
+                       "simulated module, rfc2217://HOST:PORT for a serial port served over the "
+                       "network (ser2net), or socket://HOST:PORT for a raw TCP port (data only)."),
+        QStringLiteral("DEVICE|COMn|sim[:NAME]|rfc2217://HOST:PORT"));
     const QCommandLineOption baudOption(
         QStringLiteral("baud"),
         QStringLiteral("The port's speed: 9600, 19200, 38400, 57600 or 115200."),

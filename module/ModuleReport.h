@@ -32,6 +32,9 @@ public:
     virtual void writeRefused(const ModuleRefusal &refusal) = 0;
     // A configuration dump has come and been decoded; "OK" follows once the read is over.
     virtual void configRead(const ModuleConfig &config) = 0;
+    // A command operation was refused before anything was sent, because the port cannot
+    // drive the programming line (a raw TCP port); text says so in one line.
+    virtual void operationRefused(const QString &text) { moduleLog(text); }
     // A configuration read is over: its dump was taken (answered) or its time-out ran out.
     virtual void readEnded(bool answered) { (void)answered; }
 };

@@ -112,6 +112,16 @@ bool RadioModule::SendText(const QByteArray &text)
     return true;
 }
 
+bool RadioModule::RefusedOnDataPort(const char *operation)
+{
+    if (!port_.DataOnly())
+        return false;
+    report_.operationRefused(
+        QStringLiteral("%1 refused: %2 carries data only and cannot drive the programming line")
+            .arg(QLatin1String(operation), port_.PortLabel()));
+    return true;
+}
+
 void RadioModule::SendParameter(int value)
 {
     port_.SendByte(static_cast<unsigned char>(value & 0xFF));
@@ -149,6 +159,8 @@ void RadioModule::OneByteCommand(char letter, int parameter, const QString &log,
 
 bool RadioModule::WriteConfig(const ModuleConfig &c)
 {
+    if (RefusedOnDataPort("Set Module"))
+        return false;
     if (Asleep)
         WakeUp();
     if (c.address1.size() != kAddressDigits) {
@@ -219,7 +231,7 @@ bool RadioModule::WriteConfig(const ModuleConfig &c)
 void RadioModule::ReadConfig()
 {
     // One read at a time: its dump is still awaited, or is being taken in.
-    if (ReadActive)
+    if (ReadActive || RefusedOnDataPort("Read Config"))
         return;
     if (Asleep)
         WakeUp();
@@ -266,6 +278,8 @@ void RadioModule::WakeUp()
 
 void RadioModule::Sleep()
 {
+    if (RefusedOnDataPort("Sleep"))
+        return;
     if (Asleep) {
         WakeUp();
         return;
@@ -283,6 +297,8 @@ void RadioModule::Reset()
 {
     // The sleep flag stays as it is: the console cannot tell what a reset did to a sleeping
     // module, and the next command operation wakes it anyway if the flag is set.
+    if (RefusedOnDataPort("Reset"))
+        return;
     ProgramModeOn();
     SendText(QByteArrayLiteral("X"));
     report_.moduleLog(QStringLiteral("Reset"));
@@ -292,7 +308,7 @@ void RadioModule::Reset()
 
 bool RadioModule::ChangeSpeed(int index)
 {
-    if (index < 0 || index >= kSpeedCount)
+    if (index < 0 || index >= kSpeedCount || RefusedOnDataPort("Set Speed"))
         return false;
     // The module takes the command at the speed the port still has, and switches after it.
     OneByteCommand('B', kSpeeds[index].code, QLatin1String(kSpeeds[index].log), LogAt::BeforeLine);

@@ -40,6 +40,9 @@ public:
     static void Pause(int ms);
 
     // ---- Operations --------------------------------------------------------------------
+    // The operations below need the programming line: on a port that carries data only (a
+    // raw TCP port) each is refused with one message, and nothing is sent.
+    //
     // "Set Module": wakes a sleeping module, refuses what cannot be written whole (nothing is
     // sent then, and false comes back), writes the nine settings and starts the read-back.
     bool WriteConfig(const ModuleConfig &config);
@@ -75,6 +78,8 @@ public:
     uint8_t ReplyBuffer[ReplyBufferSize] = {}; // the dump bytes of the current read
 
 private:
+    // True, and reported, when the port carries data only: operation is refused, nothing sent.
+    bool RefusedOnDataPort(const char *operation);
     // The low 8 bits of the value as one byte; a failed parameter byte is silent.
     void SendParameter(int value);
     // The one-byte exchange: letter, CommandDelay, parameter, CommandDelay, line down,

@@ -16,8 +16,9 @@ tools=(cmake:cmake ninja:ninja-build g++:g++)
 if [ "${1:-}" = "--test" ]; then
   # fonts-noto-mono: a monospaced family without fontconfig's spacing property, as desktop
   # machines have it, so that the windows are tested where such a font is the fixed one.
+  # ser2net and python3-serial: the network port's tests run against their servers.
   packages+=(clang clang-tidy cppcheck libclang-rt-14-dev appstream desktop-file-utils
-             help2man fonts-noto-mono)
+             help2man fonts-noto-mono ser2net python3-serial)
   tools+=(ctest:cmake clang++:clang clang-tidy:clang-tidy cppcheck:cppcheck
           appstreamcli:appstream desktop-file-validate:desktop-file-utils)
 fi

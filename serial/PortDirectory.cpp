@@ -1,5 +1,6 @@
 #include "serial/PortDirectory.h"
 
+#include "serial/NetLine.h"
 #include "serial/PosixLine.h"
 
 #include <QFileInfo>
@@ -30,6 +31,13 @@ QString shown(const QString &text)
 }
 
 } // namespace
+
+PortDirectory::PortDirectory()
+{
+    const Factory network = [](const QString &) { return std::make_unique<NetLine>(); };
+    registerScheme(QStringLiteral("rfc2217"), network);
+    registerScheme(QStringLiteral("socket"), network);
+}
 
 PortDirectory &PortDirectory::global()
 {
@@ -160,6 +168,25 @@ QStringList PortDirectory::describe(const Target &target) const
     return lines;
 }
 
+bool PortDirectory::present(const Target &target) const
+{
+    switch (target.kind) {
+    case Target::Kind::Device:
+        return QFileInfo::exists(target.device);
+    case Target::Kind::Scheme:
+        return !target.isNetwork() || NetLine::reachable(target.device.toStdString());
+    case Target::Kind::None:
+        break;
+    }
+    return false;
+}
+
+QString PortDirectory::lossText(const Target &target)
+{
+    return target.isNetwork() ? QStringLiteral("connection lost")
+                              : QStringLiteral("device disconnected");
+}
+
 QString PortDirectory::portLabel(const QString &comName, const Target &target)
 {
     if (target.isSimulated())
@@ -195,6 +222,9 @@ QString PortDirectory::failureText(const QString &comName, const Target &target,
         return QStringLiteral("%1: not a serial device").arg(where);
     case LineError::SettingsRefused:
         return QStringLiteral("%1: the driver refused the line settings (%2)").arg(where, why);
+    case LineError::Refused:
+    case LineError::Unreachable:
+    case LineError::NoAnswer:
     case LineError::Io:
     case LineError::None:
         break;

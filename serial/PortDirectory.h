@@ -4,8 +4,9 @@
 // opens on this machine:
 //   1. the simulated module asked for at start (the --simulate option or QV_SIM_MODULE), for
 //      every name, whatever the settings say;
-//   2. an explicit entry (the [Devices] section of the settings file): COM3=/dev/ttyUSB0, or
-//      a registered scheme such as COM3=sim or COM3=sim:NAME for a simulated module;
+//   2. an explicit entry (the [Devices] section of the settings file): COM3=/dev/ttyUSB0, a
+//      network port (COM3=rfc2217://rack-2:7003, COM3=socket://bridge:23), or a registered
+//      scheme such as COM3=sim or COM3=sim:NAME for a simulated module;
 //   3. otherwise the n-th port the system lists (USB adapters first, then the others, each
 //      sorted by name);
 //   4. otherwise nothing, and the open fails.
@@ -38,7 +39,15 @@ public:
         QString argument; // for Kind::Scheme
         QString unknown;  // for Kind::None: an entry that names nothing this program knows
         bool isSimulated() const { return kind == Kind::Scheme && scheme == QLatin1String("sim"); }
+        bool isNetwork() const
+        {
+            return kind == Kind::Scheme &&
+                   (scheme == QLatin1String("rfc2217") || scheme == QLatin1String("socket"));
+        }
     };
+
+    // Knows the network ports from the start; other schemes are registered.
+    PortDirectory();
 
     static PortDirectory &global();
 
@@ -69,6 +78,11 @@ public:
     // device"; then, for a device the system lists, its other name (stable name or device)
     // and what is known of it.
     QStringList describe(const Target &target) const;
+    // Whether the target is there to be opened, without blocking: a device that exists, a
+    // network port whose host has accepted a connection (which the open then takes over).
+    bool present(const Target &target) const;
+    // What became of a target that went away: "device disconnected", "connection lost".
+    static QString lossText(const Target &target);
     // The port as the log names it: "COM1 (/dev/ttyUSB0)", "COM1 (simulated A)", or "COM1"
     // when the name is the device itself.
     static QString portLabel(const QString &comName, const Target &target);

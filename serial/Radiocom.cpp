@@ -300,21 +300,43 @@ void TRadioCom::DestroyHandle()
     }
 }
 
+QString TRadioCom::PortLabel() const
+{
+    const QString name = QString::fromLatin1(deviceName_);
+    return PortDirectory::portLabel(name, PortDirectory::global().resolve(name));
+}
+
 void TRadioCom::OpenPort()
 {
     if (connected_)
         return;
-    LockHolder hold(*this);
+    QString notice;
+    {
+        LockHolder hold(*this);
+        if (!openLocked())
+            return;
+        if (!line_->notice().empty())
+            notice = PortLabel() + QStringLiteral(": ") + QString::fromStdString(line_->notice());
+    }
+    if (!notice.isEmpty()) {
+        qCWarning(lcSerial).noquote() << notice;
+        if (onNotice_)
+            onNotice_(notice);
+    }
+}
+
+bool TRadioCom::openLocked()
+{
     if (CreateHandle() != 0) {
         qCDebug(lcSerial) << "open failed:" << lastOpenError_;
-        return;
+        return false;
     }
     if (!line_->configure(lineSettings())) {
         lastOpenError_ = PortDirectory::failureText(QString::fromLatin1(deviceName_),
                                                     PortDirectory::global().resolve(deviceName_),
                                                     line_->error(), line_->errorText());
         DestroyHandle();
-        return;
+        return false;
     }
     connected_ = true;
     lastOpenError_.clear();
@@ -329,6 +351,7 @@ void TRadioCom::OpenPort()
         uint64_t one = 1;
         [[maybe_unused]] ssize_t r = ::write(fd, &one, sizeof one);
     });
+    return true;
 }
 
 void TRadioCom::ClosePort()

@@ -191,6 +191,11 @@ public:
     // Why the last open failed: the device and the cause, for the operator; empty after a
     // successful open.
     QString LastOpenError() const { return lastOpenError_; }
+    // The port as the log names it: "COM3 (rfc2217://rack-2:7003)".
+    QString PortLabel() const;
+    // The open port carries data and nothing else (a raw TCP port): it cannot drive the
+    // programming line.
+    bool DataOnly() const { return connected_ && line_ && line_->dataOnly(); }
 
     void OpenPort();
     void ClosePort();
@@ -228,6 +233,7 @@ private:
     void setBaudRateValue(int b) { SetBaudRate(static_cast<bauds>(b)); }
 
     void runNotification(); // main thread, when the watcher has queued one
+    bool openLocked();      // OpenPort with the lock held
     LineSettings lineSettings() const;
     int baudFromModeText() const;
     // Lets unsent output leave within timeoutMs and says what had to be dropped; lock held.

@@ -5,8 +5,9 @@
 // queue count, the modem lines, a wakeable wait for line events, purge and close.
 //
 // The interface is plain C++ so that the watcher's waiting and hand-over protocol can be
-// judged by the thread sanitizer without Qt in the way. Two implementations exist: PosixLine
-// (a real tty through termios) and SimLine (a simulated radio module, sim/).
+// judged by the thread sanitizer without Qt in the way. Three implementations exist: PosixLine
+// (a real tty through termios), NetLine (a serial port served over TCP) and SimLine (a
+// simulated radio module, sim/).
 //
 // Threads: waitEvent() runs on the watcher thread while the main thread reads, writes and
 // drives the modem lines; wake() may be called from any thread. open(), configure() and
@@ -37,6 +38,9 @@ enum class LineError {
     PermissionDenied, // not allowed to open it
     NotATty,          // exists, but is no serial character device
     SettingsRefused,  // the driver refused the line settings
+    Refused,          // a network port's host refused the connection
+    Unreachable,      // a network port's host cannot be reached, or its name is unknown
+    NoAnswer,         // a network port's host did not answer in time
     Io                // anything else
 };
 
@@ -93,6 +97,12 @@ public:
 
     // Modem lines; false when the driver refuses (pseudo-terminals do).
     virtual bool modemInputs(unsigned &bits) = 0;
+    // The line carries data and nothing else by its nature (a raw TCP port): there is no RTS
+    // to drive, so nothing that needs the programming line can work on it. A driver that
+    // merely refuses the modem-line calls is not data-only.
+    virtual bool dataOnly() const { return false; }
+    // What the operator should be told about this opening, once; empty for nothing.
+    virtual std::string notice() const { return {}; }
     virtual bool setRts(bool raised) = 0;
     virtual bool setDtr(bool raised) = 0;
 
