@@ -24,13 +24,14 @@ void benchFlood(BenchTable &t);
 void benchCli(BenchTable &t);
 void benchReport(BenchTable &t);
 void benchReconnect(BenchTable &t);
+void benchNet(BenchTable &t);
 int runSoakStation(const QString &role, int seconds);
 
 static const BenchEntry kSections[] = {
-    {"serial", benchSerial}, {"app", benchApp},         {"sim", benchSim},
-    {"module", benchModule}, {"traffic", benchTraffic}, {"soak", benchSoak},
-    {"flood", benchFlood},   {"cli", benchCli},         {"report", benchReport},
-    {"reconnect", benchReconnect},
+    {"serial", benchSerial},       {"app", benchApp},         {"sim", benchSim},
+    {"module", benchModule},       {"traffic", benchTraffic}, {"soak", benchSoak},
+    {"flood", benchFlood},         {"cli", benchCli},         {"report", benchReport},
+    {"reconnect", benchReconnect}, {"net", benchNet},
 };
 
 double cpuSecondsOfOtherThreads()

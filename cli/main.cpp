@@ -162,9 +162,12 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
     const QString &command = r.command;
     QJsonObject json{{QStringLiteral("command"), command}, {QStringLiteral("port"), port.name}};
     const auto noAnswer = [&] {
-        // A port that carries data only refused the operation before sending anything.
+        // Refused before anything was sent: an input the module cannot take, or a port that
+        // carries data only.
         if (!p.Refusal().isEmpty()) {
-            out.Error(p.Refusal(), json);
+            // A device given by its own name needs no COM name in front of it.
+            QString text = p.Refusal();
+            out.Error(text.replace(QStringLiteral("COM1 (%1)").arg(port.name), port.name), json);
             return Usage;
         }
         out.Error(QStringLiteral("no answer from the module on %1").arg(port.name), json);
@@ -194,12 +197,8 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
     if (command == QLatin1String("write")) {
         json.insert(QStringLiteral("profile"), r.argument);
         const std::optional<ModuleConfig> found = p.Write(r.wanted);
-        if (!p.Refusal().isEmpty()) {
-            out.Error(p.Refusal(), json);
-            return Usage;
-        }
         if (!found)
-            return noAnswer();
+            return noAnswer(); // or refused, which it says
         const QList<ModuleProfile::Difference> differences =
             ModuleProfile::Differences(r.wanted, *found);
         QString text;

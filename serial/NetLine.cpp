@@ -347,7 +347,7 @@ bool NetLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
         // A server that gives up at once says why in plain text (ser2net: "Device open
         // failure: ..."): the first line of it goes to the operator.
         std::string said(input_.begin() + long(inputHead_), input_.end());
-        said = said.substr(0, std::min(said.find_first_of("\r\n"), size_t(200)));
+        said.resize(std::min({said.find_first_of("\r\n"), said.size(), size_t(200)}));
         if (peerGone_)
             return fail(LineError::Io, where_ + " closed the connection" +
                                            (said.empty() ? std::string() : ": " + said));

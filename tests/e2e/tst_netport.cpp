@@ -36,7 +36,15 @@ struct Window {
         OptionsForm = nullptr;
         MainForm = nullptr;
     }
-    QStringList log() const { return main->Memo1->Lines().mid(1); }
+    // The log without the pane's first, empty line, and without the note a busy machine's
+    // uneven round trips may bring.
+    QStringList log() const
+    {
+        QStringList lines = main->Memo1->Lines().mid(1);
+        lines.removeIf(
+            [](const QString &l) { return l.contains(QStringLiteral(": round trip ")); });
+        return lines;
+    }
     std::unique_ptr<TMainForm> main;
     std::unique_ptr<TOptionsForm> options;
 };

@@ -11,6 +11,7 @@
 #include "support/PtyPair.h"
 #include "support/Ser2net.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <netinet/in.h>
@@ -176,6 +177,43 @@ private slots:
         QCOMPARE(pty.read(1), QByteArray("y"));
         com.SetComStatus(false);
         PortDirectory::global().setExplicit({});
+    }
+
+    // A round trip that varies more than a command wait can spare is told once for the port.
+    void unevenRoundTripToldOnce()
+    {
+        Listener listener;
+        std::thread server([fd = listener.fd()] {
+            for (int connection = 0; connection < 2; ++connection) {
+                const int c = ::accept(fd, nullptr, nullptr);
+                ::send(c, "\xff\xfd\x2c", 3, MSG_NOSIGNAL); // DO COM-PORT-OPTION
+                QByteArray in;
+                int answered = 0;
+                char buf[256];
+                for (ssize_t n; (n = ::recv(c, buf, sizeof buf, 0)) > 0;) {
+                    in.append(buf, int(n));
+                    // Each speed request is answered, every other one 15 ms late.
+                    for (; answered < int(in.count("\xfa\x2c\x01")); ++answered) {
+                        if (answered % 2)
+                            QThread::msleep(15);
+                        ::send(c, "\xff\xfa\x2c\x65\x00\x00\x25\x80\xff\xf0", 10, MSG_NOSIGNAL);
+                    }
+                }
+                ::close(c);
+            }
+        });
+        const std::string device = "rfc2217://127.0.0.1:" + std::to_string(listener.port());
+        for (const bool told : {true, false}) {
+            NetLine line;
+            QVERIFY(line.open(device, false, false));
+            QVERIFY(line.longestRoundTripMs() - line.shortestRoundTripMs() >= 15.0);
+            QCOMPARE(QString::fromStdString(line.notice())
+                         .contains(QRegularExpression(QStringLiteral(
+                             "^round trip [0-9.]+ to [0-9.]+ ms: a 4 ms command wait may reach "
+                             "the module shorter than 2 ms$"))),
+                     told);
+        }
+        server.join();
     }
 
     void openFailures_data()

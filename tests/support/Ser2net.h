@@ -62,7 +62,8 @@ public:
                                "  accepter: %1tcp,127.0.0.1,%2\n"
                                "  connector: serialdev,%3,9600n81,local\n"
                                "  options:\n"
-                               "    kickolduser: true\n")
+                               "    kickolduser: true\n"
+                               "    chardelay: false\n")
                     .arg(rfc2217_ ? QStringLiteral("telnet(rfc2217),") : QString())
                     .arg(port_)
                     .arg(device_)
