@@ -586,16 +586,18 @@ int NetLine::write(const uint8_t *data, int length, int timeoutMs)
     }
     lineFreeAt_ = std::max(lineFreeAt_, Clock::now()) + byteTime_ * sent;
     // Done when the bytes have left this machine and their line time has passed, within the
-    // same budget.
+    // same budget. Bytes handed over have their line time for sure, also when the scheduler
+    // kept this thread away until the budget was spent: it is always waited for.
+    const auto endOfWait = std::max(deadline, lineFreeAt_);
     int unsent = 0;
     for (;;) {
-        const bool late = limited && Clock::now() >= deadline;
+        const bool late = limited && Clock::now() >= endOfWait;
         unsent = unsentOutput();
         if (unsent == 0 || late)
             break;
         auto until = std::max(lineFreeAt_, Clock::now() + std::chrono::microseconds(100));
         if (limited)
-            until = std::min(until, deadline);
+            until = std::min(until, endOfWait);
         sleepUntil(until);
     }
     const int left = std::max(0, sent - unsent);
@@ -647,9 +649,11 @@ int NetLine::read(uint8_t *data, int length, int timeoutMs)
     for (;;) {
         pump();
         const int take = int(std::min(size_t(length - got), input_.size() - inputHead_));
-        std::memcpy(data + got, input_.data() + inputHead_, size_t(take));
-        inputHead_ += size_t(take);
-        got += take;
+        if (take > 0) {
+            std::memcpy(data + got, input_.data() + inputHead_, size_t(take));
+            inputHead_ += size_t(take);
+            got += take;
+        }
         // Bytes already waiting are returned at once.
         if (got == length || (first && got > 0))
             return got;

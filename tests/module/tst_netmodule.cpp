@@ -16,9 +16,11 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
 #include <functional>
 #include <map>
 #include <optional>
+#include <sys/prctl.h>
 
 namespace {
 
@@ -81,6 +83,7 @@ private slots:
     {
         QProcess server;
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         // Debian's interpreter, which python3-serial installs into, whatever else is on PATH.
         server.start(QFile::exists(QStringLiteral("/usr/bin/python3"))
                          ? QStringLiteral("/usr/bin/python3")
