@@ -135,8 +135,9 @@ void TMainForm::ReconnectTimerTimer()
                    QStringLiteral(": reconnected"));
     SetStatusPanel(0, QStringLiteral("Status: Present"));
     ProgramModeOff();
-    // A module that comes back has been powered off and on: it is awake, and a wake-up sent to
-    // it now would go out over the radio as data.
+    // A module that comes back is taken as awake: unplugged, it was powered off and on; over a
+    // network it may have slept on, but the Reset's letter wakes it. A wake-up sent to an awake
+    // module would go out over the radio as data.
     ModuleAsleep = false;
     SleepCheckBox->setChecked(false);
     // As at start-up: the module in a known state, the controls filled from its answer.
