@@ -4,12 +4,12 @@
 
 #include "app/AppLog.h"
 #include "app/ComboBox.h"
-#include "app/IniFile.h"
 #include "app/Memo.h"
-#include "app/PortSettings.h"
 #include "app/Radio.h"
 #include "serial/PortDirectory.h"
 #include "serial/Radiocom.h"
+#include "settings/IniFile.h"
+#include "settings/PortSettings.h"
 
 #include <QApplication>
 #include <QCheckBox>

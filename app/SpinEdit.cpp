@@ -1,6 +1,6 @@
 #include "app/SpinEdit.h"
 
-#include "app/StrToInt.h"
+#include "settings/StrToInt.h"
 
 #include <QLineEdit>
 

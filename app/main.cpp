@@ -11,11 +11,11 @@
 
 #include "app/About.h"
 #include "app/Eepromoptions.h"
-#include "app/PortSettings.h"
 #include "app/Prompts.h"
 #include "app/Radio.h"
 #include "app/StartOptions.h"
 #include "app/Writing.h"
+#include "settings/PortSettings.h"
 #include "traffic/ResponsivePause.h"
 
 #include <QApplication>

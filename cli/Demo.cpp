@@ -1,9 +1,9 @@
 #include "cli/Demo.h"
 
-#include "app/ModuleProfile.h"
 #include "cli/Output.h"
 #include "cli/Programmer.h"
 #include "serial/PortDirectory.h"
+#include "settings/ModuleProfile.h"
 #include "sim/SimWorld.h"
 #include "sim/SimulatedModules.h"
 

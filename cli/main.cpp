@@ -3,14 +3,14 @@
 // profile), 1 when the module differs or does not answer, 2 for a usage, profile or port error,
 // each with a one-line reason on stderr.
 
-#include "app/IniFile.h"
-#include "app/ModuleProfile.h"
-#include "app/PortSettings.h"
 #include "cli/Demo.h"
 #include "cli/DeviceList.h"
 #include "cli/Output.h"
 #include "cli/Programmer.h"
 #include "serial/PortDirectory.h"
+#include "settings/IniFile.h"
+#include "settings/ModuleProfile.h"
+#include "settings/PortSettings.h"
 #include "sim/SimulatedModules.h"
 #include "traffic/ResponsivePause.h"
 

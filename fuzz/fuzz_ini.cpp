@@ -1,8 +1,8 @@
 // The settings file reader and writer on any bytes: reading never fails and keeps to the
 // ranges, and a write changes the one key and keeps every other line byte for byte.
 
-#include "app/IniFile.h"
-#include "app/PortSettings.h"
+#include "settings/IniFile.h"
+#include "settings/PortSettings.h"
 
 #include <QFile>
 

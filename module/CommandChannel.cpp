@@ -2,11 +2,11 @@
 // through, and what the core reports, shown the way the operator knows it (the log pane, the
 // RTS and sleep boxes, the status bar with a beep, the error boxes).
 
-#include "app/Exception.h"
 #include "app/Memo.h"
 #include "app/Prompts.h"
 #include "app/Radio.h"
 #include "module/RadioModule.h"
+#include "settings/Exception.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 #include "app/Radio.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
-#include "app/StrToInt.h"
+#include "settings/StrToInt.h"
 
 #include <QLineEdit>
 

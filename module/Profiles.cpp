@@ -3,9 +3,9 @@
 // module until Set Module.
 
 #include "app/Memo.h"
-#include "app/ModuleProfile.h"
 #include "app/Prompts.h"
 #include "app/Radio.h"
+#include "settings/ModuleProfile.h"
 
 #include <QDir>
 #include <QFileInfo>

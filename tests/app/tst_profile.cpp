@@ -3,10 +3,10 @@
 
 #include "app/ComboBox.h"
 #include "app/Memo.h"
-#include "app/ModuleProfile.h"
 #include "app/Radio.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
+#include "settings/ModuleProfile.h"
 #include "support/IsolatedSettings.h"
 #include "support/RecordingPrompts.h"
 #include "support/SimStation.h"

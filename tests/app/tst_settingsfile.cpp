@@ -1,11 +1,11 @@
 // The settings file without any window: the integer conversion, the INI reader and writer,
 // and the reading rules of the port and the speed.
 
-#include "app/Exception.h"
-#include "app/IniFile.h"
-#include "app/ModuleProfile.h"
-#include "app/PortSettings.h"
-#include "app/StrToInt.h"
+#include "settings/Exception.h"
+#include "settings/IniFile.h"
+#include "settings/ModuleProfile.h"
+#include "settings/PortSettings.h"
+#include "settings/StrToInt.h"
 
 #include <QDir>
 #include <QFile>

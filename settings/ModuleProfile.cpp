@@ -1,6 +1,6 @@
-#include "app/ModuleProfile.h"
+#include "settings/ModuleProfile.h"
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 
-#include "app/StrToInt.h"
+#include "settings/StrToInt.h"
 
 #include <QDir>
 #include <QFile>

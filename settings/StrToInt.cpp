@@ -1,6 +1,6 @@
-#include "app/StrToInt.h"
+#include "settings/StrToInt.h"
 
-#include "app/Exception.h"
+#include "settings/Exception.h"
 
 #include <cstdint>
 

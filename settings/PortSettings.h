@@ -11,7 +11,7 @@
 // The file lives in the user's configuration folder ($XDG_CONFIG_HOME, else ~/.config):
 // one fixed place, whatever the working directory.
 
-#include "app/IniFile.h"
+#include "settings/IniFile.h"
 
 #include <QMap>
 #include <QString>

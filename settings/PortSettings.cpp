@@ -1,6 +1,6 @@
-#include "app/PortSettings.h"
+#include "settings/PortSettings.h"
 
-#include "app/Exception.h"
+#include "settings/Exception.h"
 
 #include <QDir>
 #include <QFileInfo>
