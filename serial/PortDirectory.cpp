@@ -45,25 +45,73 @@ PortDirectory &PortDirectory::global()
     return directory;
 }
 
+PortDirectory::PortDirectory(const PortDirectory &other)
+{
+    std::lock_guard<std::mutex> lk(other.lock_);
+    explicit_ = other.explicit_;
+    simulated_ = other.simulated_;
+    schemes_ = other.schemes_;
+    source_ = other.source_;
+}
+
 void PortDirectory::setExplicit(const QMap<QString, QString> &entries)
 {
-    explicit_.clear();
+    QMap<QString, QString> taken;
     for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
         const int n = comNumber(it.key());
         const QString value = it.value().trimmed();
         if (n > 0 && !value.isEmpty())
-            explicit_.insert(QStringLiteral("COM%1").arg(n), value);
+            taken.insert(QStringLiteral("COM%1").arg(n), value);
     }
+    std::lock_guard<std::mutex> lk(lock_);
+    explicit_ = taken;
+}
+
+QMap<QString, QString> PortDirectory::explicitEntries() const
+{
+    std::lock_guard<std::mutex> lk(lock_);
+    return explicit_;
 }
 
 void PortDirectory::registerScheme(const QString &scheme, const Factory &factory)
 {
+    std::lock_guard<std::mutex> lk(lock_);
     schemes_.insert(scheme, factory);
+}
+
+bool PortDirectory::hasScheme(const QString &scheme) const
+{
+    std::lock_guard<std::mutex> lk(lock_);
+    return schemes_.contains(scheme);
+}
+
+void PortDirectory::setSimulated(const QString &target)
+{
+    std::lock_guard<std::mutex> lk(lock_);
+    simulated_ = target;
+}
+
+QString PortDirectory::simulated() const
+{
+    std::lock_guard<std::mutex> lk(lock_);
+    return simulated_;
+}
+
+void PortDirectory::setPortSource(PortSource source)
+{
+    std::lock_guard<std::mutex> lk(lock_);
+    source_ = std::move(source);
 }
 
 QList<PortInfo> PortDirectory::listedPorts() const
 {
-    QList<PortInfo> ports = source_ ? source_() : PortInfo::systemPorts();
+    PortSource source;
+    {
+        std::lock_guard<std::mutex> lk(lock_);
+        source = source_;
+    }
+    // The system is asked without the lock: a listing takes a while.
+    QList<PortInfo> ports = source ? source() : PortInfo::systemPorts();
     PortInfo::sortForComNames(ports);
     return ports;
 }
@@ -87,11 +135,14 @@ PortDirectory::Target PortDirectory::resolve(const QString &name) const
         t.device = name;
         return t;
     }
-    if (!simulated_.isEmpty())
-        return resolveEntry(simulated_);
-    const auto found = explicit_.constFind(QStringLiteral("COM%1").arg(n));
-    if (found != explicit_.cend())
-        return resolveEntry(*found);
+    QString entry;
+    {
+        std::lock_guard<std::mutex> lk(lock_);
+        entry =
+            !simulated_.isEmpty() ? simulated_ : explicit_.value(QStringLiteral("COM%1").arg(n));
+    }
+    if (!entry.isEmpty())
+        return resolveEntry(entry);
     const QStringList listed = systemPorts();
     if (n - 1 < listed.size()) {
         t.kind = Target::Kind::Device;
@@ -105,7 +156,7 @@ PortDirectory::Target PortDirectory::resolveEntry(const QString &value) const
     Target t;
     const int colon = value.indexOf(QLatin1Char(':'));
     const QString scheme = colon < 0 ? value : value.left(colon);
-    if (!value.startsWith(QLatin1Char('/')) && schemes_.contains(scheme)) {
+    if (!value.startsWith(QLatin1Char('/')) && hasScheme(scheme)) {
         t.kind = Target::Kind::Scheme;
         t.scheme = scheme;
         t.argument = colon < 0 ? QString() : value.mid(colon + 1);
@@ -128,8 +179,12 @@ std::unique_ptr<SerialLine> PortDirectory::createLine(const Target &target) cons
     case Target::Kind::Device:
         return std::make_unique<PosixLine>();
     case Target::Kind::Scheme: {
-        const auto it = schemes_.constFind(target.scheme);
-        return it != schemes_.cend() ? (*it)(target.argument) : nullptr;
+        Factory factory;
+        {
+            std::lock_guard<std::mutex> lk(lock_);
+            factory = schemes_.value(target.scheme);
+        }
+        return factory ? factory(target.argument) : nullptr;
     }
     case Target::Kind::None:
         break;
@@ -189,6 +244,9 @@ QString PortDirectory::lossText(const Target &target)
 
 QString PortDirectory::portLabel(const QString &comName, const Target &target)
 {
+    // A port opened by its device's own text ("sim:A", a path) needs no second name.
+    if (target.device == comName)
+        return comName;
     if (target.isSimulated())
         return target.argument.isEmpty()
                    ? QStringLiteral("%1 (simulated)").arg(comName)

@@ -13,6 +13,9 @@
 // A simulated module stands in only when asked: a machine without an adapter gets no port,
 // not a module that answers like one. PortDirectory also words, for the operator, what a name
 // opens and why an open failed.
+//
+// The directory is shared by every port of the process, each of which may open on a thread
+// of its own (many modules at once): its entries, schemes and listing are kept under a lock.
 
 #include "serial/PortInfo.h"
 #include "serial/SerialLine.h"
@@ -23,6 +26,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class PortDirectory {
 public:
@@ -51,14 +55,19 @@ public:
 
     static PortDirectory &global();
 
+    // A copy takes the entries, schemes and listing as they stand, with a lock of its own
+    // (the settings dialog previews on one).
+    PortDirectory(const PortDirectory &other);
+    PortDirectory &operator=(const PortDirectory &) = delete;
+
     // Explicit entries, by COM name ("COM3"). Replaces every earlier entry.
     void setExplicit(const QMap<QString, QString> &entries);
-    QMap<QString, QString> explicitEntries() const { return explicit_; }
+    QMap<QString, QString> explicitEntries() const;
     void registerScheme(const QString &scheme, const Factory &factory);
-    bool hasScheme(const QString &scheme) const { return schemes_.contains(scheme); }
+    bool hasScheme(const QString &scheme) const;
     // What every COM name opens instead of its device ("sim", "sim:A"); empty for none.
-    void setSimulated(const QString &target) { simulated_ = target; }
-    QString simulated() const { return simulated_; }
+    void setSimulated(const QString &target);
+    QString simulated() const;
 
     // What a COM name (or the plain name "ComFile.txt") opens.
     Target resolve(const QString &name) const;
@@ -72,7 +81,7 @@ public:
     QList<PortInfo> listedPorts() const;
     QStringList systemPorts() const;
     // Tests and the benchmark stand in for the system's listing; an empty source restores it.
-    void setPortSource(PortSource source) { source_ = std::move(source); }
+    void setPortSource(PortSource source);
 
     // For the operator, the target in one line: "/dev/ttyUSB0", "simulated module B", "no
     // device"; then, for a device the system lists, its other name (stable name or device)
@@ -91,6 +100,7 @@ public:
                                const std::string &detail);
 
 private:
+    mutable std::mutex lock_;
     QMap<QString, QString> explicit_;
     QString simulated_;
     QMap<QString, Factory> schemes_;

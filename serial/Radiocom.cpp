@@ -272,11 +272,22 @@ LineSettings TRadioCom::lineSettings() const
     return s;
 }
 
+QString TRadioCom::portName() const
+{
+    return device_.isEmpty() ? QString::fromLatin1(deviceName_) : device_;
+}
+
+PortDirectory::Target TRadioCom::target() const
+{
+    const PortDirectory &dir = PortDirectory::global();
+    return device_.isEmpty() ? dir.resolve(portName()) : dir.resolveEntry(device_);
+}
+
 int TRadioCom::CreateHandle()
 {
     const PortDirectory &dir = PortDirectory::global();
-    const QString name = QString::fromLatin1(deviceName_);
-    const PortDirectory::Target target = dir.resolve(name);
+    const QString name = portName();
+    const PortDirectory::Target target = this->target();
     std::unique_ptr<SerialLine> line = dir.createLine(target);
     if (!line) {
         lastOpenError_ = PortDirectory::failureText(name, target, LineError::NoDevice, {});
@@ -302,8 +313,7 @@ void TRadioCom::DestroyHandle()
 
 QString TRadioCom::PortLabel() const
 {
-    const QString name = QString::fromLatin1(deviceName_);
-    return PortDirectory::portLabel(name, PortDirectory::global().resolve(name));
+    return PortDirectory::portLabel(portName(), target());
 }
 
 void TRadioCom::OpenPort()
@@ -332,9 +342,8 @@ bool TRadioCom::openLocked()
         return false;
     }
     if (!line_->configure(lineSettings())) {
-        lastOpenError_ = PortDirectory::failureText(QString::fromLatin1(deviceName_),
-                                                    PortDirectory::global().resolve(deviceName_),
-                                                    line_->error(), line_->errorText());
+        lastOpenError_ =
+            PortDirectory::failureText(portName(), target(), line_->error(), line_->errorText());
         DestroyHandle();
         return false;
     }
@@ -392,9 +401,8 @@ QString TRadioCom::drainOutput(int timeoutMs, const char *when)
     const int dropped = line_->drainOutput(timeoutMs);
     if (dropped <= 0)
         return {};
-    const QString name = QString::fromLatin1(deviceName_);
     return QStringLiteral("%1: %2 unsent byte(s) dropped %3")
-        .arg(PortDirectory::portLabel(name, PortDirectory::global().resolve(name)))
+        .arg(PortLabel())
         .arg(dropped)
         .arg(QLatin1String(when));
 }

@@ -9,6 +9,7 @@
 // otherwise the number of bytes moved; line changes give 0 or -1. The component never shows
 // anything: callers learn about a failed open from Connected and LastOpenError().
 
+#include "serial/PortDirectory.h"
 #include "serial/SerialLine.h"
 
 #include <QObject>
@@ -154,6 +155,12 @@ public:
     // Port and speed. Setting either while open closes and reopens the port.
     ports GetComPort() const;
     void SetComPort(ports p);
+    // A device to open instead of the COM name's: a path or a target of a registered scheme
+    // ("sim:B"), as a [Devices] entry names it. Many ports at once are opened this way, one
+    // component each, beyond the twenty-one COM names. Empty: the COM name's device. Takes
+    // effect at the next open.
+    void SetDevice(const QString &device) { device_ = device; }
+    QString Device() const { return device_; }
     bauds GetBaudRate() const;
     void SetBaudRate(bauds b);
     bool Connected() const { return connected_; }
@@ -234,6 +241,10 @@ private:
 
     void runNotification(); // main thread, when the watcher has queued one
     bool openLocked();      // OpenPort with the lock held
+    // The name the operator knows the port by (the COM name, or the device given), and what
+    // it opens.
+    QString portName() const;
+    PortDirectory::Target target() const;
     LineSettings lineSettings() const;
     int baudFromModeText() const;
     // Lets unsent output leave within timeoutMs and says what had to be dropped; lock held.
@@ -252,6 +263,7 @@ private:
     int speedIndex_ = br9600;
     const char *deviceName_ = "COM2";
     const char *modeText_ = "9600,N,8,1";
+    QString device_;
     TReceiveEvent onReceive_;
     TNoticeEvent onNotice_;
     TDeviceLostEvent onDeviceLost_;

@@ -4,6 +4,9 @@
 
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 using Kind = PortDirectory::Target::Kind;
 
 class TestPortDirectory : public QObject {
@@ -199,6 +202,31 @@ private slots:
         QCOMPARE(failure.contains(entry), whole);
         if (whole)
             QCOMPARE(described, entry);
+    }
+
+    // Ports on threads of their own resolve their names while the directory takes new entries
+    // (a station's next adapter): every answer is one of the entries, never a torn one. The
+    // thread sanitizer judges the rest.
+    void resolvesWhileEntriesChange()
+    {
+        PortDirectory &d = PortDirectory::global();
+        const QMap<QString, QString> a{{QStringLiteral("COM3"), QStringLiteral("/dev/ttyA")}};
+        const QMap<QString, QString> b{{QStringLiteral("COM3"), QStringLiteral("sim:B")}};
+        d.setExplicit(a);
+        std::atomic<bool> stop{false};
+        std::thread changer([&] {
+            for (int i = 0; !stop; ++i)
+                d.setExplicit(i % 2 ? a : b);
+        });
+        QStringList torn;
+        for (int i = 0; i < 2000; ++i) {
+            const QString device = d.resolve(QStringLiteral("COM3")).device;
+            if (device != QLatin1String("/dev/ttyA") && device != QLatin1String("sim:B"))
+                torn << device;
+        }
+        stop = true;
+        changer.join();
+        QCOMPARE(torn, QStringList());
     }
 };
 
