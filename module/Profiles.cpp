@@ -1,6 +1,7 @@
 // Module profiles from the File menu: the Settings frame saved as it stands, and a profile
 // loaded into the frame as operator input (the input rules run). Nothing is sent to the
-// module until Set Module.
+// module until Set Module. Only what Set Module writes travels with a profile: the frame's
+// Address 2 keeps showing what the module reported.
 
 #include "app/Memo.h"
 #include "app/Prompts.h"
@@ -9,6 +10,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 
 namespace {
 
@@ -58,6 +60,10 @@ void TMainForm::LoadProfile1Click()
         refuse(QStringLiteral("Profile not loaded:"), profile.error);
         return;
     }
-    ShowConfig(profile.config);
+    ModuleConfig config = profile.config;
+    if (!config.address2.isEmpty())
+        Memo1->AddLine(QStringLiteral("Profile: Address2 not loaded: no command writes it"));
+    config.address2 = EditAddress2->text();
+    ShowConfig(config);
     Memo1->AddLine(QStringLiteral("Profile loaded: %1").arg(QFileInfo(path).fileName()));
 }

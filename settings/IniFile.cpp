@@ -111,11 +111,11 @@ bool IniFile::writeStrings(const QString &section,
                            const QList<std::pair<QString, QString>> &entries)
 {
     for (const auto &[key, value] : entries)
-        set(section, key, value);
+        set(section, key, value, value.isNull());
     return save();
 }
 
-void IniFile::set(const QString &section, const QString &key, const QString &value)
+void IniFile::set(const QString &section, const QString &key, const QString &value, bool remove)
 {
     qsizetype header = -1;  // the section's header line
     qsizetype lastKey = -1; // its last key line
@@ -137,6 +137,11 @@ void IniFile::set(const QString &section, const QString &key, const QString &val
                 break;
             }
         }
+    }
+    if (remove) {
+        if (found >= 0)
+            lines_.removeAt(found);
+        return;
     }
     const QByteArray v = value.toUtf8();
     const QByteArray cr = lineEnd_ == "\r\n" ? QByteArray("\r") : QByteArray();

@@ -39,7 +39,7 @@ public:
     // (replacing it would lose what it holds); errorString() then says why.
     bool writeString(const QString &section, const QString &key, const QString &value);
     // Sets several keys of one section and rewrites the file once, so that a crash leaves
-    // either all of them or none.
+    // either all of them or none. A null value removes its key.
     bool writeStrings(const QString &section, const QList<std::pair<QString, QString>> &entries);
     QString errorString() const { return error_; }
 
@@ -51,7 +51,8 @@ private:
     static bool isSection(const QByteArray &line, QByteArray *name);
     static bool isEntry(const QByteArray &line, Entry *entry);
     static bool sameName(const QByteArray &a, const QString &b);
-    void set(const QString &section, const QString &key, const QString &value);
+    // Sets the key, or removes it.
+    void set(const QString &section, const QString &key, const QString &value, bool remove = false);
     bool save();
 
     QString path_;

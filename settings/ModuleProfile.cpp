@@ -88,56 +88,60 @@ bool takeAddress(const QString &text, QString &address)
     return true;
 }
 
+// What a key is to the module: a setting a command writes; one the dump reports but no
+// command writes (Address2); or one neither carries, which every dump shows at one value.
+enum class Kind { Written, Reported, Fixed };
+
 // One key: how it shows a configuration's value, how it takes a text into one, what it
-// allows, and whether the dump reports it.
+// allows, and what it is to the module.
 struct Rule {
     const char *key;
     const char *allowed;
     bool number;
-    bool inDump;
+    Kind kind;
     QString (*show)(const ModuleConfig &);
     bool (*take)(const QString &, ModuleConfig &);
 };
 
 const Rule kRules[] = {
-    {"Channel", "0 to 127", true, true,
+    {"Channel", "0 to 127", true, Kind::Written,
      [](const ModuleConfig &c) { return QString::number(c.channel); },
      [](const QString &t, ModuleConfig &c) { return takeInt(t, 0, 127, c.channel); }},
-    {"Power", "0 dBm, -5 dBm, -10 dBm or -20 dBm", false, true,
+    {"Power", "0 dBm, -5 dBm, -10 dBm or -20 dBm", false, Kind::Written,
      [](const ModuleConfig &c) { return wordOf(kPowers, c.powerIndex); },
      [](const QString &t, ModuleConfig &c) { return takeWord(kPowers, t, c.powerIndex); }},
-    {"DataRate", "250 kbps or 1 Mbps", false, true,
+    {"DataRate", "250 kbps or 1 Mbps", false, Kind::Written,
      [](const ModuleConfig &c) { return wordOf(kRates, c.rateIndex); },
      [](const QString &t, ModuleConfig &c) { return takeWord(kRates, t, c.rateIndex); }},
-    {"AddressWidth", "1 to 5", true, true,
+    {"AddressWidth", "1 to 5", true, Kind::Written,
      [](const ModuleConfig &c) { return QString::number(c.addressWidth); },
      [](const QString &t, ModuleConfig &c) { return takeInt(t, 1, 5, c.addressWidth); }},
-    {"Address1", "ten hexadecimal digits", false, true,
+    {"Address1", "ten hexadecimal digits", false, Kind::Written,
      [](const ModuleConfig &c) { return c.address1; },
      [](const QString &t, ModuleConfig &c) { return takeAddress(t, c.address1); }},
-    {"Address2", "ten hexadecimal digits", false, true,
+    {"Address2", "ten hexadecimal digits", false, Kind::Reported,
      [](const ModuleConfig &c) { return c.address2; },
      [](const QString &t, ModuleConfig &c) { return takeAddress(t, c.address2); }},
-    {"Data1RX", "0 to 31", true, true,
+    {"Data1RX", "0 to 31", true, Kind::Written,
      [](const ModuleConfig &c) { return QString::number(c.dataW1); },
      [](const QString &t, ModuleConfig &c) { return takeInt(t, 0, 31, c.dataW1); }},
-    {"Data2RX", "0 to 31", true, true,
+    {"Data2RX", "0 to 31", true, Kind::Written,
      [](const ModuleConfig &c) { return QString::number(c.dataW2); },
      [](const QString &t, ModuleConfig &c) { return takeInt(t, 0, 31, c.dataW2); }},
-    {"Data1TX", "0 to 31", true, true,
+    {"Data1TX", "0 to 31", true, Kind::Written,
      [](const ModuleConfig &c) { return QString::number(c.dataW1TX); },
      [](const QString &t, ModuleConfig &c) { return takeInt(t, 0, 31, c.dataW1TX); }},
-    {"Data2TX", "0 to 31", true, true,
+    {"Data2TX", "0 to 31", true, Kind::Written,
      [](const ModuleConfig &c) { return QString::number(c.dataW2TX); },
      [](const QString &t, ModuleConfig &c) { return takeInt(t, 0, 31, c.dataW2TX); }},
-    // The dump carries none of these three: the console cannot tell what the module holds.
-    {"CRC", "8 bits or 16 bits", false, false,
+    // The dump carries none of these three, and every dump is shown with one value of each.
+    {"CRC", "16 bits", false, Kind::Fixed,
      [](const ModuleConfig &c) { return wordOf(kCrcs, c.crcIndex); },
      [](const QString &t, ModuleConfig &c) { return takeWord(kCrcs, t, c.crcIndex); }},
-    {"ShockBurst", "On or Off", false, false,
+    {"ShockBurst", "On", false, Kind::Fixed,
      [](const ModuleConfig &c) { return wordOf(kSwitches, int(c.shockBurst)); },
      [](const QString &t, ModuleConfig &c) { return takeSwitch(t, c.shockBurst); }},
-    {"DualChannel", "On or Off", false, false,
+    {"DualChannel", "Off", false, Kind::Fixed,
      [](const ModuleConfig &c) { return wordOf(kSwitches, int(c.dualChannel)); },
      [](const QString &t, ModuleConfig &c) { return takeSwitch(t, c.dualChannel); }},
 };
@@ -159,13 +163,43 @@ QString refusal(const Rule &r, const QString *value)
         .arg(QLatin1String(r.key), what, QLatin1String(r.allowed));
 }
 
+// What every module reports for a key no command writes.
+QString reported(const Rule &r)
+{
+    return r.show(ModuleConfig());
+}
+
+// A value no command can give the module: a profile holding it could pass a comparison for
+// a setting that was never made.
+QString notWritable(const Rule &r, const QString &value)
+{
+    return QStringLiteral("%1: \"%2\" cannot be given to the module: no command writes it, and "
+                          "every module reports %3")
+        .arg(QLatin1String(r.key), value, reported(r));
+}
+
+// Takes a key no command writes into config: Address2 as it stands, the others only with the
+// value every module reports. Empty, or why the profile is refused.
+QString takeUnwritten(const Rule &r, const QString &value, ModuleConfig &config)
+{
+    ModuleConfig taken = config;
+    const bool ok = r.take(value, taken);
+    if (r.kind == Kind::Fixed && (!ok || r.show(taken) != reported(r)))
+        return notWritable(r, value.trimmed());
+    if (!ok)
+        return refusal(r, &value);
+    config = taken;
+    return {};
+}
+
 } // namespace
 
 QList<ModuleProfile::Field> ModuleProfile::Fields(const ModuleConfig &config)
 {
     QList<Field> out;
     for (const Rule &r : kRules)
-        out.append({QLatin1String(r.key), r.show(config), r.number});
+        if (r.kind == Kind::Written)
+            out.append({QLatin1String(r.key), r.show(config), r.number});
     return out;
 }
 
@@ -193,10 +227,14 @@ ModuleProfile::Loaded ModuleProfile::FromSection(const QMap<QString, QString> &k
     }
     for (const Rule &r : kRules) {
         const auto found = byName.constFind(squeezed(QLatin1String(r.key)));
-        if (found == byName.cend() || !r.take(*found, loaded.config)) {
+        if (r.kind != Kind::Written) {
+            if (found != byName.cend())
+                loaded.error = takeUnwritten(r, *found, loaded.config);
+        } else if (found == byName.cend() || !r.take(*found, loaded.config)) {
             loaded.error = refusal(r, found == byName.cend() ? nullptr : &*found);
-            return loaded;
         }
+        if (!loaded.error.isEmpty())
+            return loaded;
     }
     loaded.ok = true;
     return loaded;
@@ -224,19 +262,30 @@ ModuleProfile::Loaded ModuleProfile::Load(const QString &path)
 
 QString ModuleProfile::Check(const ModuleConfig &config)
 {
-    return reread(config).error;
+    const QString error = reread(config).error;
+    if (!error.isEmpty())
+        return error;
+    for (const Rule &r : kRules)
+        if (r.kind == Kind::Fixed && r.show(config) != reported(r))
+            return notWritable(r, r.show(config));
+    return {};
 }
 
 QString ModuleProfile::Save(const QString &path, const ModuleConfig &config)
 {
     // Written as a load would take it (upper-case address digits), or not at all: a profile
     // that could not be loaded again is no profile.
+    if (const QString error = Check(config); !error.isEmpty())
+        return error;
     const Loaded taken = reread(config);
-    if (!taken.ok)
-        return taken.error;
     QList<std::pair<QString, QString>> entries;
     for (const Field &f : Fields(taken.config))
         entries.append({f.key, f.value});
+    // Saved over a profile of an earlier version, none of its keys that no command writes
+    // may stay behind as if this profile held them.
+    for (const Rule &r : kRules)
+        if (r.kind != Kind::Written)
+            entries.append({QLatin1String(r.key), QString()});
     IniFile ini(path);
     if (!ini.writeStrings(Section(), entries))
         return QStringLiteral("Unable to write to %1: %2").arg(path, ini.errorString());
@@ -249,8 +298,10 @@ QList<ModuleProfile::Difference> ModuleProfile::Differences(const ModuleConfig &
     QList<Difference> out;
     for (const Rule &r : kRules) {
         const QString a = r.show(wanted), b = r.show(found);
-        if (r.inDump && a != b)
-            out.append({QLatin1String(r.key), a, b});
+        if (r.kind == Kind::Written && a != b)
+            out.append({QLatin1String(r.key), a, b, {}});
+        else if (r.kind == Kind::Reported && !a.isEmpty() && a != b)
+            out.append({QLatin1String(r.key), a, b, QStringLiteral("no command writes it")});
     }
     return out;
 }
