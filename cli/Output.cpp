@@ -12,6 +12,14 @@ void Output::Progress(const QString &line) const
     std::fflush(stdout);
 }
 
+void Output::Line(const QString &line) const
+{
+    if (json_)
+        return;
+    std::printf("%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
 void Output::Result(const QString &text, const QJsonObject &json) const
 {
     const QByteArray out =

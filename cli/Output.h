@@ -14,6 +14,9 @@ public:
     bool Json() const { return json_; }
 
     void Progress(const QString &line) const;
+    // A line of the result printed as it comes (one module of many), also with --quiet;
+    // --json gathers it into the result instead.
+    void Line(const QString &line) const;
     // The result: text for people, or the JSON object (command and ok included).
     void Result(const QString &text, const QJsonObject &json) const;
     // One line on stderr: a warning, or the reason of an exit status other than 0.

@@ -11,22 +11,49 @@ Programmer::Programmer(const Output &out, bool echo) : out_(out), echo_(echo), m
     port_.SetReadTimeout(1);
     port_.SetWriteTimeout(10);
     port_.SetOnReceive([this](int count) { Received(count); });
+    // An unplugged adapter fails every transfer from here on; a read still waiting for its
+    // dump would only learn it from the time-out.
+    port_.SetOnDeviceLost([this] {
+        unplugged_ = true;
+        if (waiting_)
+            waiting_->quit();
+    });
 }
 
 Programmer::~Programmer()
 {
     port_.SetOnReceive({});
+    port_.SetOnDeviceLost({});
 }
 
 QString Programmer::Open(int comIndex, int speedIndex)
 {
     port_.SetComStatus(false);
+    port_.SetDevice({});
     port_.SetComPort(static_cast<ports>(comIndex));
+    return openPort(speedIndex);
+}
+
+QString Programmer::OpenDevice(const QString &device, int speedIndex)
+{
+    port_.SetComStatus(false);
+    port_.SetDevice(device);
+    return openPort(speedIndex);
+}
+
+void Programmer::Close()
+{
+    port_.SetComStatus(false);
+}
+
+QString Programmer::openPort(int speedIndex)
+{
     port_.SetBaudRate(static_cast<bauds>(br9600 + speedIndex));
     port_.SetComStatus(true);
     if (!port_.Connected())
         return port_.LastOpenError();
     notDetected_ = false;
+    unplugged_ = false;
     // The module is in data mode after every opening.
     module_.ProgramModeOff();
     return {};
@@ -37,6 +64,7 @@ void Programmer::Received(int count)
     if (count <= 0)
         return;
     if (module_.ReadActive) {
+        heard_ = module_.ByteCount + count;
         module_.TakeDump(count);
         return;
     }
@@ -62,6 +90,7 @@ std::optional<ModuleConfig> Programmer::Read()
 {
     readBack_.reset();
     refusal_.clear();
+    heard_ = 0;
     module_.ReadConfig();
     return AwaitRead();
 }
@@ -69,6 +98,7 @@ std::optional<ModuleConfig> Programmer::Read()
 std::optional<ModuleConfig> Programmer::Write(const ModuleConfig &config)
 {
     readBack_.reset();
+    heard_ = 0;
     refusal_.clear();
     if (!module_.WriteConfig(config))
         return std::nullopt;

@@ -28,6 +28,13 @@ public:
     // entry speedIndex (0 = 9600 ... 4 = 115200), with the programming line lowered. Empty,
     // or why the port did not open.
     QString Open(int comIndex, int speedIndex);
+    // The same for a device named by its own text: a path, or sim:NAME.
+    QString OpenDevice(const QString &device, int speedIndex);
+    void Close();
+    // The adapter went away while the port was open (since the last opening).
+    bool Unplugged() const { return unplugged_; }
+    // Bytes that came while the last read waited for its dump.
+    int HeardBytes() const { return heard_; }
 
     RadioModule &Module() { return module_; }
     TRadioCom &Port() { return port_; }
@@ -50,6 +57,7 @@ public:
 
 private:
     void Received(int count);
+    QString openPort(int speedIndex);
     std::optional<ModuleConfig> AwaitRead();
 
     void moduleLog(const QString &line) override;
@@ -67,6 +75,8 @@ private:
     RadioModule module_;
     QString refusal_;
     bool notDetected_ = false;
+    bool unplugged_ = false;
+    int heard_ = 0;
     std::optional<ModuleConfig> readBack_;
     QEventLoop *waiting_ = nullptr;
 };

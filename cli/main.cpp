@@ -1,12 +1,17 @@
 // quorvane-cli: the command-line programmer for the production line, on the same module core as
-// the console. One command per run; exit 0 when it did what was asked (the module holds the
-// profile), 1 when the module differs or does not answer, 2 for a usage, profile or port error,
-// each with a one-line reason on stderr.
+// the console. One command per run, on one port, on many at once, or as a station that
+// programs every adapter plugged in; exit 0 when it did what was asked (every module holds the
+// profile), 1 when a module differs, does not answer or (of many) does not open, 2 for a
+// usage, profile or port error, each with a one-line reason on stderr.
 
 #include "cli/Demo.h"
 #include "cli/DeviceList.h"
+#include "cli/ManyPorts.h"
+#include "cli/ModuleLog.h"
 #include "cli/Output.h"
+#include "cli/PortWatch.h"
 #include "cli/Programmer.h"
+#include "cli/Station.h"
 #include "serial/PortDirectory.h"
 #include "settings/IniFile.h"
 #include "settings/ModuleProfile.h"
@@ -23,6 +28,8 @@
 #include <QLoggingCategory>
 #include <QRegularExpression>
 
+#include <unistd.h>
+
 namespace {
 
 enum Exit { Done = 0, Differs = 1, Usage = 2 };
@@ -30,7 +37,7 @@ enum Exit { Done = 0, Differs = 1, Usage = 2 };
 const int kSpeeds[] = {9600, 19200, 38400, 57600, 115200};
 
 const char kDescription[] =
-    "Programs and checks a 2.4 GHz radio module on a serial port, as the Quorvane console's\n"
+    "Programs and checks 2.4 GHz radio modules on serial ports, as the Quorvane console's\n"
     "\"Set Module\" and \"Read Config.\" do.\n"
     "\n"
     "Commands:\n"
@@ -38,6 +45,9 @@ const char kDescription[] =
     "                    vendor, product, serial number\n"
     "  read [--out FILE] read the module's configuration and print it as a profile\n"
     "  write PROFILE     write a profile as Set Module does, read it back, and compare\n"
+    "  check PROFILE     read the configuration back and compare, writing nothing\n"
+    "  station PROFILE   stay running: every module plugged in is written and checked, one\n"
+    "                    line each (PASS or FAIL); Ctrl+C ends with the count\n"
     "  reset             reset the module\n"
     "  sleep             put the module to sleep\n"
     "  wake              wake the module\n"
@@ -45,10 +55,13 @@ const char kDescription[] =
     "  demo              two simulated modules: a profile written to both and read back, 100\n"
     "                    test packets from one to the other; needs no hardware\n"
     "\n"
+    "Many modules at once: give --port several times, or --all for every USB and ACM adapter\n"
+    "(or every device link under --devices DIR). read, write and check then run on all of them\n"
+    "together, print a line per module as it finishes, then a summary.\n"
     "A profile is an INI file with a [Module] section (\"read\" prints one).\n"
     "Without --port and --baud, the console's own port and speed (Quorvane.ini) are used.\n"
-    "Exit status: 0 done, the module holds the profile; 1 the module differs or does not\n"
-    "answer; 2 usage, profile or port error.";
+    "Exit status: 0 done, every module holds the profile; 1 a module differs, does not\n"
+    "answer, or (of many) does not open; 2 usage, profile, port or port-list error.";
 
 // The Speed list entry of a rate, -1 for none.
 int speedIndex(const QString &rate)
@@ -61,10 +74,31 @@ int speedIndex(const QString &rate)
 
 QJsonObject profileJson(const ModuleConfig &config)
 {
-    QJsonObject o;
-    for (const ModuleProfile::Field &f : ModuleProfile::Fields(config))
-        o.insert(f.key, f.number ? QJsonValue(f.value.toInt()) : QJsonValue(f.value));
-    return o;
+    return ModuleTask::ProfileJson(config);
+}
+
+// The port's speed: --baud, or the console's own. False with the reason for a rate the Speed
+// list does not hold.
+bool chooseSpeed(const QString &baud, int *speed, QString *error)
+{
+    if (baud.isEmpty()) {
+        const int stored = PortSettings::Read(IniFile(PortSettings::FilePath())).BaudIndex;
+        // The component runs a remembered speed outside the list at 9600.
+        *speed = stored >= 0 && stored < 5 ? stored : 0;
+        return true;
+    }
+    *speed = speedIndex(baud);
+    if (*speed >= 0)
+        return true;
+    *error = QStringLiteral("--baud %1: 9600, 19200, 38400, 57600 or 115200").arg(baud);
+    return false;
+}
+
+// The console's simulated modules: a configuration written here is there in the console.
+void reachSimulatedModules()
+{
+    registerSimulatedModules(
+        QFileInfo(PortSettings::FilePath()).dir().filePath(QStringLiteral("Quorvane-sim")));
 }
 
 // The port a command runs on, made reachable as COM<com + 1>: a COM name as the console
@@ -73,14 +107,15 @@ struct Port {
     int com = 0;
     int speed = 0; // Speed list entry, 0 = 9600 ... 4 = 115200
     QString name;  // as the operator gave it
+    // The console's own port and speed (no --port, no --baud): what the console will open.
+    bool console = false;
 };
 
 bool choosePort(const QString &text, const QString &baud, Port *port, QString *error)
 {
     const PortSettings stored = PortSettings::Read(IniFile(PortSettings::FilePath()));
-    // The console's simulated modules: a configuration written here is there in the console.
-    registerSimulatedModules(
-        QFileInfo(PortSettings::FilePath()).dir().filePath(QStringLiteral("Quorvane-sim")));
+    reachSimulatedModules();
+    port->console = text.isEmpty() && baud.isEmpty();
     PortDirectory &directory = PortDirectory::global();
     const QRegularExpression comName(QStringLiteral("^COM([0-9]+)$"),
                                      QRegularExpression::CaseInsensitiveOption);
@@ -106,16 +141,75 @@ bool choosePort(const QString &text, const QString &baud, Port *port, QString *e
         port->com = 0;
         port->name = device;
     }
-    if (baud.isEmpty()) {
-        // The component runs a remembered speed outside the list at 9600.
-        port->speed = stored.BaudIndex >= 0 && stored.BaudIndex < 5 ? stored.BaudIndex : 0;
-        return true;
+    return chooseSpeed(baud, &port->speed, error);
+}
+
+// One port of many, as the operator named it: a COM name as the console maps it, sim[:NAME],
+// or a device. A COM name that maps to nothing gets no device: that module fails, the others
+// go on.
+ModulePort manyPort(const QString &text)
+{
+    ModulePort port;
+    port.name = text;
+    const QRegularExpression comName(QStringLiteral("^COM([0-9]+)$"),
+                                     QRegularExpression::CaseInsensitiveOption);
+    if (comName.match(text).hasMatch()) {
+        const PortDirectory::Target t = PortDirectory::global().resolve(text.toUpper());
+        if (t.kind != PortDirectory::Target::Kind::None)
+            port.device = t.device;
+    } else if (text == QLatin1String("sim") || text.startsWith(QLatin1String("sim:"))) {
+        port.device = text;
+    } else {
+        port.device = text.contains(QLatin1Char('/')) ? text : QStringLiteral("/dev/") + text;
+        port.name = port.device;
     }
-    port->speed = speedIndex(baud);
-    if (port->speed >= 0)
-        return true;
-    *error = QStringLiteral("--baud %1: 9600, 19200, 38400, 57600 or 115200").arg(baud);
-    return false;
+    PortWatch::Describe(port);
+    return port;
+}
+
+// A port's key for telling one port from another: the device behind every link.
+QString portKey(const ModulePort &port)
+{
+    const QString canonical = QFileInfo(port.device).canonicalFilePath();
+    return canonical.isEmpty() ? port.device : canonical;
+}
+
+// Every port of a command on many: those named, then with --all every adapter plugged in that
+// was not named. Empty, with the reason, for a port named twice or no port at all.
+QList<ModulePort> manyPorts(const QStringList &named, bool all, const QString &folder,
+                            QString *error)
+{
+    PortDirectory::global().setExplicit(
+        PortSettings::Read(IniFile(PortSettings::FilePath())).Devices);
+    QList<ModulePort> ports;
+    // The same device twice would be one module written by two threads at once.
+    QMap<QString, QString> seen;
+    for (const QString &text : named) {
+        const ModulePort port = manyPort(text);
+        const QString key = portKey(port);
+        if (!key.isEmpty() && seen.contains(key)) {
+            *error = QStringLiteral("%1 and %2 are the same port").arg(seen.value(key), text);
+            return {};
+        }
+        seen.insert(key, text);
+        ports << port;
+    }
+    if (!all)
+        return ports;
+    const PortWatch watch(folder);
+    *error = watch.Problem();
+    if (!error->isEmpty())
+        return {};
+    const QList<PortWatch::Plugged> plugged = watch.Look();
+    if (plugged.isEmpty()) {
+        *error = folder.isEmpty() ? QStringLiteral("--all: no USB or ACM serial adapter found")
+                                  : QStringLiteral("--all: no device under %1").arg(folder);
+        return {};
+    }
+    for (const PortWatch::Plugged &p : plugged)
+        if (!seen.contains(portKey(p.port)))
+            ports << p.port;
+    return ports;
 }
 
 int list(const Output &out)
@@ -132,16 +226,17 @@ int list(const Output &out)
 // What a command that talks to a module was asked to do, checked before the port opens.
 struct Request {
     QString command;
-    QString argument;    // write: the profile's path; speed: the rate
+    QString argument;    // write, check, station: the profile's path; speed: the rate
     QString outFile;     // read --out
-    ModuleConfig wanted; // write: the profile
+    ModuleConfig wanted; // write, check, station: the profile
     int speed = -1;      // speed: the Speed list entry
 };
 
 // Why the request cannot be carried out, or empty.
 QString check(Request &r)
 {
-    if (r.command == QLatin1String("write")) {
+    if (r.command == QLatin1String("write") || r.command == QLatin1String("check") ||
+        r.command == QLatin1String("station")) {
         const ModuleProfile::Loaded profile = ModuleProfile::Load(r.argument);
         for (const QString &key : profile.unknownKeys)
             Output::Reason(QStringLiteral("%1: unknown key \"%2\" ignored").arg(r.argument, key));
@@ -178,7 +273,11 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
         const std::optional<ModuleConfig> config = p.Read();
         if (!config)
             return noAnswer();
-        QString text = ModuleProfile::Text(*config);
+        // Address 2 is the module's own: shown for what it is, never as a profile's key.
+        QString text = ModuleProfile::Text(*config) +
+                       QStringLiteral("; Address2=%1 is reported by the module; no command "
+                                      "writes it\n")
+                           .arg(config->address2);
         if (!r.outFile.isEmpty()) {
             const QString error = ModuleProfile::Save(r.outFile, *config);
             if (!error.isEmpty()) {
@@ -190,6 +289,8 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
         }
         json.insert(QStringLiteral("ok"), true);
         json.insert(QStringLiteral("profile"), profileJson(*config));
+        json.insert(QStringLiteral("reported"),
+                    QJsonObject{{QStringLiteral("Address2"), config->address2}});
         out.Result(text, json);
         return Done;
     }
@@ -204,7 +305,9 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
         QString text;
         QJsonArray list;
         for (const ModuleProfile::Difference &d : differences) {
-            text += QStringLiteral("%1: profile %2, module %3\n").arg(d.key, d.wanted, d.found);
+            text += QStringLiteral("%1: profile %2, module %3%4\n")
+                        .arg(d.key, d.wanted, d.found,
+                             d.note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(d.note));
             list.append(QJsonObject{{QStringLiteral("key"), d.key},
                                     {QStringLiteral("profile"), d.wanted},
                                     {QStringLiteral("module"), d.found}});
@@ -232,9 +335,29 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
         }
         if (!answer)
             return noAnswer();
+        QString text = QStringLiteral("Module and port now run at %1 bit/s.").arg(kSpeeds[index]);
+        if (port.console) {
+            // The console's own module: the console opens it at the new speed from now on, as
+            // after its own Set Speed.
+            IniFile ini(PortSettings::FilePath());
+            if (!PortSettings::WriteBaud(ini, index)) {
+                out.Error(QStringLiteral("Unable to write to %1: %2; the console still expects "
+                                         "the old speed")
+                              .arg(ini.path(), ini.errorString()),
+                          json);
+                return Differs;
+            }
+            text += QStringLiteral("\n%1: the console's speed is now %2 bit/s.")
+                        .arg(ini.path())
+                        .arg(kSpeeds[index]);
+            json.insert(QStringLiteral("settings"), ini.path());
+        } else {
+            text += QStringLiteral("\nUse --baud %1 with this module from now on; the console's "
+                                   "settings are unchanged.")
+                        .arg(kSpeeds[index]);
+        }
         json.insert(QStringLiteral("ok"), true);
-        out.Result(QStringLiteral("Module and port now run at %1 bit/s.").arg(kSpeeds[index]),
-                   json);
+        out.Result(text, json);
         return Done;
     }
 
@@ -275,8 +398,25 @@ int main(int argc, char **argv)
         QStringLiteral("The module's port: a device (/dev/ttyUSB0, a /dev/serial/by-id name), "
                        "a COM name as the console knows it (COM1 to COM21), sim[:NAME] for a "
                        "simulated module, rfc2217://HOST:PORT for a serial port served over the "
-                       "network (ser2net), or socket://HOST:PORT for a raw TCP port (data only)."),
+                       "network (ser2net), or socket://HOST:PORT for a raw TCP port (data only). "
+                       "Several times: many modules at once."),
         QStringLiteral("DEVICE|COMn|sim[:NAME]|rfc2217://HOST:PORT"));
+    const QCommandLineOption allOption(
+        QStringLiteral("all"),
+        QStringLiteral("read, write, check: every USB and ACM adapter of the port list (or "
+                       "every device link under --devices) at once; on-board ports only when "
+                       "named with --port."));
+    const QCommandLineOption devicesOption(
+        QStringLiteral("devices"),
+        QStringLiteral("station, --all: the adapters are the device links in DIR (a rack's "
+                       "/dev/rack), not the system's port list; a link to sim:NAME is a "
+                       "simulated module."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption logOption(
+        QStringLiteral("log"),
+        QStringLiteral("station, and write or check on many ports: append one CSV row per "
+                       "module to FILE."),
+        QStringLiteral("FILE"));
     const QCommandLineOption baudOption(
         QStringLiteral("baud"),
         QStringLiteral("The port's speed: 9600, 19200, 38400, 57600 or 115200."),
@@ -288,10 +428,11 @@ int main(int argc, char **argv)
                                         QStringLiteral("Print the result as one JSON object."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Print nothing but the result."));
-    parser.addOptions({portOption, baudOption, outOption, jsonOption, quietOption});
+    parser.addOptions({portOption, allOption, devicesOption, logOption, baudOption, outOption,
+                       jsonOption, quietOption});
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("list, read, write, reset, sleep, wake, speed or demo."),
+        QStringLiteral("list, read, write, check, station, reset, sleep, wake, speed or demo."),
         QStringLiteral("command [argument]"));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
@@ -312,13 +453,22 @@ int main(int argc, char **argv)
     struct Shape {
         const char *name;
         int arguments;
+        bool many; // runs on many ports at once
     };
-    const Shape shapes[] = {{"list", 0},  {"read", 0}, {"write", 1}, {"reset", 0},
-                            {"sleep", 0}, {"wake", 0}, {"speed", 1}, {"demo", 0}};
+    const Shape shapes[] = {{"list", 0, false},  {"read", 0, true},     {"write", 1, true},
+                            {"check", 1, true},  {"station", 1, false}, {"reset", 0, false},
+                            {"sleep", 0, false}, {"wake", 0, false},    {"speed", 1, false},
+                            {"demo", 0, false}};
     const Shape *shape = nullptr;
     for (const Shape &s : shapes)
         if (command == QLatin1String(s.name))
             shape = &s;
+    const QStringList portValues = parser.values(portOption);
+    const bool all = parser.isSet(allOption);
+    const bool station = command == QLatin1String("station");
+    // check is always the form of many: its line, summary and log are what a tray needs.
+    const bool many =
+        shape && shape->many && (portValues.size() > 1 || all || command == QLatin1String("check"));
     QString usage;
     if (!shape)
         usage = command.isEmpty() ? QStringLiteral("no command given (see --help)")
@@ -327,8 +477,20 @@ int main(int argc, char **argv)
         usage = QStringLiteral("%1 takes %2 (see --help)")
                     .arg(command, shape->arguments ? QStringLiteral("one argument")
                                                    : QStringLiteral("no argument"));
-    else if (parser.isSet(outOption) && command != QLatin1String("read"))
-        usage = QStringLiteral("--out goes with read only");
+    else if (parser.isSet(outOption) && (command != QLatin1String("read") || many))
+        usage = QStringLiteral("--out goes with read on one port only");
+    else if ((portValues.size() > 1 || all) && !shape->many)
+        usage = QStringLiteral("%1 runs on one port; many ports go with read, write and check")
+                    .arg(command);
+    else if (parser.isSet(devicesOption) && !all && !station)
+        usage = QStringLiteral("--devices goes with --all and station");
+    else if (parser.isSet(logOption) && !station && !(many && command != QLatin1String("read")))
+        usage = QStringLiteral("--log goes with station, and with write and check on many ports");
+    else if (station && !portValues.isEmpty())
+        usage = QStringLiteral("station takes every adapter plugged in: no --port (see "
+                               "--devices)");
+    else if (station && parser.isSet(jsonOption))
+        usage = QStringLiteral("station prints a line per module; --log keeps them as CSV");
     if (!usage.isEmpty()) {
         result.Error(usage, {{QStringLiteral("command"), command}});
         return Usage;
@@ -343,8 +505,52 @@ int main(int argc, char **argv)
     request.command = command;
     request.argument = args.value(1);
     request.outFile = parser.value(outOption);
-    Port port;
     QString error = check(request);
+
+    if (error.isEmpty() && (many || station)) {
+        int speed = 0;
+        ModuleLog log;
+        const QString logFile = parser.value(logOption);
+        if (chooseSpeed(parser.value(baudOption), &speed, &error) && !logFile.isEmpty())
+            error = log.Open(logFile);
+        if (error.isEmpty()) {
+            reachSimulatedModules();
+            const QString folder = parser.value(devicesOption);
+            if (station) {
+                Station::Request s;
+                s.profile = request.wanted;
+                s.profilePath = request.argument;
+                s.speedIndex = speed;
+                s.folder = folder;
+                s.log = log.IsOpen() ? &log : nullptr;
+                s.bell = ::isatty(STDOUT_FILENO) == 1;
+                Station st(result, s);
+                error = PortWatch(folder).Problem();
+                if (error.isEmpty())
+                    return st.Run();
+            } else {
+                ManyPorts::Request m;
+                m.kind = command == QLatin1String("read")    ? ModuleTask::Kind::Read
+                         : command == QLatin1String("check") ? ModuleTask::Kind::Check
+                                                             : ModuleTask::Kind::Write;
+                m.ports = manyPorts(portValues, all, folder, &error);
+                m.speedIndex = speed;
+                m.profile = request.wanted;
+                m.profilePath = request.argument;
+                m.log = log.IsOpen() ? &log : nullptr;
+                if (error.isEmpty()) {
+                    if (m.ports.isEmpty())
+                        m.ports << manyPort(QStringLiteral("COM%1").arg(
+                            PortSettings::Read(IniFile(PortSettings::FilePath())).PortIndex + 1));
+                    return ManyPorts::Run(result, m);
+                }
+            }
+        }
+        result.Error(error, {{QStringLiteral("command"), command}});
+        return Usage;
+    }
+
+    Port port;
     if (error.isEmpty() &&
         choosePort(parser.value(portOption), parser.value(baudOption), &port, &error)) {
         Programmer programmer(result);

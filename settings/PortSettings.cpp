@@ -64,3 +64,8 @@ void PortSettings::Write(IniFile &ini, int portIndex, int baudIndex,
         if (!ini.writeString(kDevices, it.key(), it.value()))
             throw failed();
 }
+
+bool PortSettings::WriteBaud(IniFile &ini, int baudIndex)
+{
+    return ini.writeString(kPort, kBaud, QString::number(baudIndex));
+}

@@ -40,4 +40,8 @@ struct PortSettings {
     // Quorvane.ini" (or the name of the file given for this run); the rest is then not tried.
     static void Write(IniFile &ini, int portIndex, int baudIndex,
                       const QMap<QString, QString> &devices = {});
+    // Writes "Baud" alone (quorvane-cli's speed on the console's own port): every other
+    // section, key and comment stays. False, with the reason in ini.errorString(), when the
+    // file could not be written.
+    static bool WriteBaud(IniFile &ini, int baudIndex);
 };
