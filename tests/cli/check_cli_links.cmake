@@ -1,0 +1,21 @@
+# quorvane-cli links no window code: no source of cli/ includes app/, and the program needs
+# Qt Core (and the serial port listing), never Qt Widgets nor, without a picture to draw,
+# Qt Gui. Run with -DCLI=<quorvane-cli> -DSOURCES=<cli folder> -DREADELF=<readelf>.
+file(GLOB sources ${SOURCES}/*.cpp ${SOURCES}/*.h)
+foreach(source ${sources})
+  file(STRINGS ${source} includes REGEX "^#include \"app/")
+  if(includes)
+    message(FATAL_ERROR "${source} includes window code: ${includes}")
+  endif()
+endforeach()
+execute_process(COMMAND ${READELF} -d ${CLI} OUTPUT_VARIABLE dynamic RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${READELF} -d ${CLI} failed: ${rc}")
+endif()
+string(REGEX MATCHALL "Shared library: \\[[^]]*\\]" needed "${dynamic}")
+if(NOT needed MATCHES "libQt6Core")
+  message(FATAL_ERROR "quorvane-cli does not name Qt Core: ${needed}")
+endif()
+if(needed MATCHES "libQt6(Widgets|Gui)")
+  message(FATAL_ERROR "quorvane-cli links window code: ${needed}")
+endif()
