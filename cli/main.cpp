@@ -51,7 +51,8 @@ const char kDescription[] =
     "  reset             reset the module\n"
     "  sleep             put the module to sleep\n"
     "  wake              wake the module\n"
-    "  speed RATE        change the module's serial speed, and the port's with it\n"
+    "  speed RATE        change the module's serial speed, and the port's with it; on the\n"
+    "                    console's own port, Quorvane.ini takes the new speed too\n"
     "  demo              two simulated modules: a profile written to both and read back, 100\n"
     "                    test packets from one to the other; needs no hardware\n"
     "\n"
@@ -415,7 +416,8 @@ int main(int argc, char **argv)
     const QCommandLineOption logOption(
         QStringLiteral("log"),
         QStringLiteral("station, and write or check on many ports: append one CSV row per "
-                       "module to FILE."),
+                       "module to FILE (time, port, by-id, serial, verdict, reason, "
+                       "configuration, ms), each written at once."),
         QStringLiteral("FILE"));
     const QCommandLineOption baudOption(
         QStringLiteral("baud"),
