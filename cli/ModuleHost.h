@@ -37,8 +37,6 @@ public:
     // Runs job on the module's thread after those posted before it; done then runs on this
     // object's thread. done must not delete the host (deleteLater() may).
     void Post(Job job, std::function<void()> done = {});
-    // A job posted and not yet completed.
-    bool Busy() const { return !queue_.empty() || posted_; }
 
 private:
     void postNext();

@@ -9,7 +9,7 @@ bash scripts/install-deps.sh --test
 # Generated moc files must exist for clang-tidy to parse the sources.
 cmake --build build >/dev/null
 folders=()
-for d in app module traffic serial sim cli; do
+for d in app settings module traffic serial sim cli; do
   [ -d "$d" ] && folders+=("$d")
 done
 mapfile -t sources < <(find "${folders[@]}" -name '*.cpp' -type f | LC_ALL=C sort)

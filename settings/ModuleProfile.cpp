@@ -262,7 +262,7 @@ ModuleProfile::Loaded ModuleProfile::Load(const QString &path)
 
 QString ModuleProfile::Check(const ModuleConfig &config)
 {
-    const QString error = reread(config).error;
+    QString error = reread(config).error;
     if (!error.isEmpty())
         return error;
     for (const Rule &r : kRules)
@@ -275,7 +275,7 @@ QString ModuleProfile::Save(const QString &path, const ModuleConfig &config)
 {
     // Written as a load would take it (upper-case address digits), or not at all: a profile
     // that could not be loaded again is no profile.
-    if (const QString error = Check(config); !error.isEmpty())
+    if (QString error = Check(config); !error.isEmpty())
         return error;
     const Loaded taken = reread(config);
     QList<std::pair<QString, QString>> entries;
