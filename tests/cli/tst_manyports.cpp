@@ -4,6 +4,8 @@
 // speed, a module that never answers) stays with its module.
 
 #include "cli/ManyPorts.h"
+#include "cli/PortWatch.h"
+#include "serial/PortDirectory.h"
 #include "sim/SimLine.h"
 #include "sim/SimModule.h"
 #include "sim/SimulatedModules.h"
@@ -196,6 +198,28 @@ private slots:
         }
         for (SimModule *m : good)
             verifyWire(m);
+    }
+
+    // --all and station mode take the USB and ACM adapters of the port list, by their stable
+    // names and serial numbers; an on-board port only when named.
+    void adaptersOfThePortList()
+    {
+        PortDirectory &d = PortDirectory::global();
+        d.setPortSource([] {
+            return QList<PortInfo>{
+                {"/dev/ttyS0", {}, {}, {}, {}, "serial8250"},
+                {"/dev/ttyUSB3", "/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0",
+                 "FT232R USB UART", "FTDI", "A50285BI", "ftdi_sio", 0x0403, 0x6001},
+                {"/dev/ttyACM0", {}, {}, {}, {}, "cdc_acm"}};
+        });
+        QStringList seen;
+        for (const PortWatch::Plugged &p : PortWatch({}).Look())
+            seen << QStringList{p.port.device, p.port.byId, p.port.serial}.join(QLatin1Char(' '));
+        d.setPortSource({});
+        QCOMPARE(seen, QStringList({"/dev/ttyACM0  ",
+                                    "/dev/ttyUSB3 "
+                                    "/dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0 "
+                                    "A50285BI"}));
     }
 };
 
