@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <optional>
 #include <set>
 
 #include <fcntl.h>
@@ -15,7 +17,6 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -259,8 +260,6 @@ bool NetLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
     lines_ = Lines::Unknown;
     rttMinMs_ = rttMaxMs_ = 0;
     notice_.clear();
-    txEmpty_ = false;
-    lost_ = false;
     lineFreeAt_ = Clock::time_point{};
 
     int fd = takeParked(device);
@@ -321,19 +320,9 @@ bool NetLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
     ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
     fd_ = fd;
 
-    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
-    eventFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (epollFd_ < 0 || eventFd_ < 0)
+    // The server closing its side is the connection's end, as a hang-up is a tty's.
+    if (!watch_.start(fd_, EPOLLRDHUP))
         return fail(LineError::Io, std::strerror(errno));
-    // Edge-triggered: new bytes end a wait, bytes left unread do not.
-    epoll_event ev{};
-    ev.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
-    ev.data.fd = fd_;
-    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd_, &ev);
-    epoll_event wakeEv{};
-    wakeEv.events = EPOLLIN;
-    wakeEv.data.fd = eventFd_;
-    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, eventFd_, &wakeEv);
     if (raw_)
         return true;
 
@@ -446,13 +435,10 @@ void NetLine::close()
 
 void NetLine::closeDevice()
 {
+    watch_.stop();
     if (fd_ >= 0)
         ::close(fd_);
-    if (epollFd_ >= 0)
-        ::close(epollFd_);
-    if (eventFd_ >= 0)
-        ::close(eventFd_);
-    fd_ = epollFd_ = eventFd_ = -1;
+    fd_ = -1;
 }
 
 void NetLine::pump()
@@ -552,7 +538,7 @@ int NetLine::write(const uint8_t *data, int length, int timeoutMs)
 {
     // A server that has closed the connection takes nothing more, though this machine's
     // network stack may still accept a byte or two before it knows.
-    if (fd_ < 0 || peerGone_ || lost_)
+    if (fd_ < 0 || peerGone_ || watch_.lost())
         return -1;
     if (length <= 0)
         return 0;
@@ -602,7 +588,7 @@ int NetLine::write(const uint8_t *data, int length, int timeoutMs)
     }
     const int left = std::max(0, sent - unsent);
     if (left > 0)
-        signalEvent();
+        watch_.transmitEmpty();
     return left;
 }
 
@@ -730,69 +716,17 @@ bool NetLine::setDtr(bool raised)
 
 SerialLine::Wait NetLine::waitEvent()
 {
-    if (epollFd_ < 0 || lost_)
-        return Wait::Failed;
-    for (;;) {
-        const std::optional<Wait> result = collectEvents(-1);
-        if (result)
-            return *result;
-    }
+    return watch_.wait();
 }
 
 void NetLine::takeEvents()
 {
-    if (epollFd_ >= 0 && !lost_)
-        collectEvents(0);
-}
-
-std::optional<SerialLine::Wait> NetLine::collectEvents(int timeoutMs)
-{
-    epoll_event evs[2];
-    const int n = ::epoll_wait(epollFd_, evs, 2, timeoutMs);
-    if (n < 0)
-        return errno == EINTR ? std::nullopt : std::optional<Wait>(Wait::Failed);
-    bool event = false, woken = false;
-    for (int i = 0; i < n; ++i) {
-        if (evs[i].data.fd == eventFd_) {
-            uint64_t v;
-            [[maybe_unused]] const ssize_t r = ::read(eventFd_, &v, sizeof v);
-            if (txEmpty_.exchange(false))
-                event = true;
-            else
-                woken = true;
-            continue;
-        }
-        if (evs[i].events & EPOLLIN)
-            event = true;
-        if (evs[i].events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) {
-            // The server closed the connection or it broke: like an unplugged adapter, it
-            // will not come back for this opening. The bytes that came with it are announced
-            // first; the socket keeps them for the main thread to read.
-            lost_ = true;
-            ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, evs[i].data.fd, nullptr);
-        }
-    }
-    if (event)
-        return Wait::Event;
-    if (lost_)
-        return Wait::Failed;
-    if (woken)
-        return Wait::Woken;
-    return std::nullopt;
+    watch_.take();
 }
 
 void NetLine::wake()
 {
-    if (eventFd_ >= 0) {
-        uint64_t one = 1;
-        [[maybe_unused]] ssize_t r = ::write(eventFd_, &one, sizeof one);
-    }
-}
-
-void NetLine::signalEvent()
-{
-    txEmpty_ = true;
-    wake();
+    watch_.wake();
 }
 
 bool NetLine::reachable(const std::string &device)

@@ -23,12 +23,11 @@
 // the socket's input and the queue); the watcher waits on the socket and an eventfd.
 
 #include "serial/ComPortOption.h"
+#include "serial/LineWatch.h"
 #include "serial/SerialLine.h"
 
-#include <atomic>
 #include <chrono>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,14 +86,11 @@ private:
     bool setLine(uint8_t on, uint8_t off, bool raised);
     int socketUnsent() const;
     void measureRoundTrips();
-    std::optional<Wait> collectEvents(int timeoutMs);
-    void signalEvent();
     // Fails the open with an error of the connection, naming the server.
     bool fail(LineError error, const std::string &text);
 
     int fd_ = -1;
-    int epollFd_ = -1;
-    int eventFd_ = -1;
+    LineWatch watch_;
     bool raw_ = false;
     bool peerGone_ = false; // the server closed the connection, or it failed
     std::string device_;
@@ -108,6 +104,4 @@ private:
     double rttMinMs_ = 0;
     double rttMaxMs_ = 0;
     std::string notice_;
-    std::atomic<bool> txEmpty_{false};
-    std::atomic<bool> lost_{false};
 };

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <time.h>
@@ -127,9 +125,7 @@ bool PosixLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
     ::ioctl(fd, TIOCEXCL);
     haveSaved_ = ::tcgetattr(fd, &saved_) == 0;
 
-    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
-    eventFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (epollFd_ < 0 || eventFd_ < 0) {
+    if (!watch_.start(fd, 0)) {
         int err = errno;
         fd_ = fd;
         locked_ = true;
@@ -137,20 +133,9 @@ bool PosixLine::open(const std::string &device, bool rtsRaised, bool dtrRaised)
         setError(LineError::Io, errnoText(err));
         return false;
     }
-    // Edge-triggered: new bytes end a wait, bytes left unread in the queue do not.
-    epoll_event ev{};
-    ev.events = EPOLLIN | EPOLLET;
-    ev.data.fd = fd;
-    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev);
-    epoll_event wakeEv{};
-    wakeEv.events = EPOLLIN;
-    wakeEv.data.fd = eventFd_;
-    ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, eventFd_, &wakeEv);
 
     fd_ = fd;
     locked_ = true;
-    txEmpty_ = false;
-    lost_ = false;
     lineFreeAt_ = Clock::time_point{};
     return true;
 }
@@ -212,11 +197,7 @@ void PosixLine::closeDevice()
         ::close(fd_);
         fd_ = -1;
     }
-    if (epollFd_ >= 0)
-        ::close(epollFd_);
-    if (eventFd_ >= 0)
-        ::close(eventFd_);
-    epollFd_ = eventFd_ = -1;
+    watch_.stop();
     locked_ = haveSaved_ = false;
 }
 
@@ -270,7 +251,7 @@ int PosixLine::write(const uint8_t *data, int length, int timeoutMs)
     }
     const int left = std::max(0, done - unsent);
     if (left > 0)
-        signalEvent();
+        watch_.transmitEmpty();
     return left;
 }
 
@@ -431,67 +412,15 @@ bool PosixLine::setDtr(bool raised)
 
 SerialLine::Wait PosixLine::waitEvent()
 {
-    if (epollFd_ < 0 || lost_)
-        return Wait::Failed;
-    for (;;) {
-        const std::optional<Wait> result = collectEvents(-1);
-        if (result)
-            return *result;
-    }
+    return watch_.wait();
 }
 
 void PosixLine::takeEvents()
 {
-    if (epollFd_ >= 0 && !lost_)
-        collectEvents(0);
-}
-
-std::optional<SerialLine::Wait> PosixLine::collectEvents(int timeoutMs)
-{
-    epoll_event evs[2];
-    const int n = ::epoll_wait(epollFd_, evs, 2, timeoutMs);
-    if (n < 0)
-        return errno == EINTR ? std::nullopt : std::optional<Wait>(Wait::Failed);
-    bool event = false, woken = false;
-    for (int i = 0; i < n; ++i) {
-        if (evs[i].data.fd == eventFd_) {
-            uint64_t v; // one read takes the whole count
-            [[maybe_unused]] const ssize_t r = ::read(eventFd_, &v, sizeof v);
-            if (txEmpty_.exchange(false))
-                event = true;
-            else
-                woken = true;
-            continue;
-        }
-        if (evs[i].events & EPOLLIN)
-            event = true;
-        if (evs[i].events & (EPOLLHUP | EPOLLERR)) {
-            // The device went away (an unplugged adapter, a closed pseudo-terminal master).
-            // It will not come back for this opening: stop watching it, and report the loss
-            // once the bytes that came with it are announced.
-            lost_ = true;
-            ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd_, nullptr);
-        }
-    }
-    if (event)
-        return Wait::Event;
-    if (lost_)
-        return Wait::Failed;
-    if (woken)
-        return Wait::Woken;
-    return std::nullopt;
+    watch_.take();
 }
 
 void PosixLine::wake()
 {
-    if (eventFd_ >= 0) {
-        uint64_t one = 1;
-        [[maybe_unused]] ssize_t r = ::write(eventFd_, &one, sizeof one);
-    }
-}
-
-void PosixLine::signalEvent()
-{
-    txEmpty_ = true;
-    wake();
+    watch_.wake();
 }

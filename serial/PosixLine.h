@@ -4,11 +4,10 @@
 // TIOCEXCL), raw 8N1, poll-bounded reads, writes that end when their bytes have left the
 // port, and an epoll wait for the watcher that reports arrivals, not levels.
 
+#include "serial/LineWatch.h"
 #include "serial/SerialLine.h"
 
-#include <atomic>
 #include <chrono>
-#include <optional>
 #include <termios.h>
 
 class PosixLine : public SerialLine {
@@ -42,9 +41,6 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    // One look at the line's events, waiting up to timeoutMs (-1: until there is one); none
-    // when it ended with nothing to report.
-    std::optional<Wait> collectEvents(int timeoutMs);
     void closeDevice();
     // The driver's output queue (TIOCOUTQ): 0 on a pseudo-terminal, whose far end takes
     // every byte at once.
@@ -53,11 +49,9 @@ private:
     void sleepWhileSending(bool limited, Clock::time_point deadline) const;
     void discardUnsent();
     bool setModemBit(int bit, bool raised);
-    void signalEvent();
 
     int fd_ = -1;
-    int epollFd_ = -1;
-    int eventFd_ = -1;    // wake-ups and transmit-empty events
+    LineWatch watch_;
     bool locked_ = false; // flock held
     bool haveSaved_ = false;
     // One byte's line time at the port's speed (start, eight data bits, stop), and when the
@@ -66,6 +60,4 @@ private:
     std::chrono::nanoseconds byteTime_{std::chrono::nanoseconds(1041667)};
     Clock::time_point lineFreeAt_{};
     struct termios saved_ {}; // the device's settings as found, put back at close
-    std::atomic<bool> txEmpty_{false};
-    std::atomic<bool> lost_{false}; // hang-up seen: the device is gone for this opening
 };
