@@ -3,11 +3,14 @@
 #include "app/FormParts.h"
 #include "app/PaintPacer.h"
 #include "app/PaneRecorder.h"
+#include "app/PaneSearch.h"
 #include "app/Prompts.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QSaveFile>
 #include <QScrollBar>
@@ -102,6 +105,51 @@ QString withLineFeeds(const QString &line)
     return out;
 }
 
+// "hh:mm:ss.zzz " of the local time at epochMs. The offset from UTC is looked up at most once
+// a second: a look-up reads the time zone afresh, and streaming lines are stamped by the
+// hundred a second.
+QString stamp(qint64 epochMs)
+{
+    constexpr qint64 kDay = 86400000;
+    static qint64 offsetMs = 0;
+    static qint64 lookedUpAt = 0;
+    if (lookedUpAt == 0 || epochMs - lookedUpAt >= 1000 || epochMs < lookedUpAt) {
+        offsetMs = qint64(QDateTime::fromMSecsSinceEpoch(epochMs).offsetFromUtc()) * 1000;
+        lookedUpAt = epochMs;
+    }
+    const qint64 ms = ((epochMs + offsetMs) % kDay + kDay) % kDay;
+    const int fields[4] = {int(ms / 3600000), int(ms / 60000 % 60), int(ms / 1000 % 60),
+                           int(ms % 1000)};
+    QString s(13, Qt::Uninitialized);
+    QChar *o = s.data();
+    for (int i = 0; i < 3; ++i) {
+        *o++ = QLatin1Char(char('0' + fields[i] / 10));
+        *o++ = QLatin1Char(char('0' + fields[i] % 10));
+        *o++ = QLatin1Char(i < 2 ? ':' : '.');
+    }
+    *o++ = QLatin1Char(char('0' + fields[3] / 100));
+    *o++ = QLatin1Char(char('0' + fields[3] / 10 % 10));
+    *o++ = QLatin1Char(char('0' + fields[3] % 10));
+    *o = QLatin1Char(' ');
+    return s;
+}
+
+// Every line of the text starts with the stamp.
+QString stamped(const QString &text, qint64 epochMs)
+{
+    const QString s = stamp(epochMs);
+    if (!text.contains(QLatin1Char('\n')))
+        return s + text;
+    QString out = s;
+    out.reserve(text.size() + s.size() * (text.count(QLatin1Char('\n')) + 1));
+    for (const QChar c : text) {
+        out += c;
+        if (c == u'\n')
+            out += s;
+    }
+    return out;
+}
+
 } // namespace
 
 TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(this))
@@ -123,11 +171,40 @@ TMemo::TMemo(QWidget *parent) : QPlainTextEdit(parent), flushTimer_(new QTimer(t
     connect(flushTimer_, &QTimer::timeout, this, &TMemo::Flush);
 }
 
+// A search still open goes first: it takes its highlights off a pane that is still whole.
+TMemo::~TMemo()
+{
+    delete search_;
+}
+
 void TMemo::AddLine(const QString &line)
 {
-    const QString text = withLineFeeds(line);
+    QString text = withLineFeeds(line);
     if (recorder_)
         recorder_->write(paneName_, text);
+    take(std::move(text), -1);
+}
+
+void TMemo::Record(const QString &line)
+{
+    if (Recording())
+        recorder_->write(paneName_, withLineFeeds(line));
+}
+
+bool TMemo::Recording() const
+{
+    return recorder_ && recorder_->recording();
+}
+
+void TMemo::Show(const QString &line, qint64 atMs)
+{
+    take(withLineFeeds(line), atMs);
+}
+
+void TMemo::take(QString text, qint64 atMs)
+{
+    if (stamps_)
+        text = stamped(text, atMs >= 0 ? atMs : QDateTime::currentMSecsSinceEpoch());
     if (text.size() <= MaxLineLength) {
         pending_ << text;
     } else {
@@ -185,6 +262,9 @@ void TMemo::Flush()
     sinceFlush_.start();
     const QString text = pending_.join(QLatin1Char('\n'));
     pending_.clear();
+    const int before = search_ ? document()->blockCount() : 0;
+    if (search_)
+        search_->BeginAppend();
     if (document()->isEmpty()) {
         // Qt's append would fill the one empty line instead of adding one after it.
         QTextCursor c(document());
@@ -192,10 +272,12 @@ void TMemo::Flush()
         c.insertBlock();
         c.insertText(text);
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-        return;
+    } else {
+        // Qt's own append follows the end when the view is at the end already.
+        appendPlainText(text);
     }
-    // Qt's own append follows the end when the view is at the end already.
-    appendPlainText(text);
+    if (search_)
+        search_->Appended(text, before, document()->blockCount());
 }
 
 QStringList TMemo::Lines() const
@@ -212,6 +294,42 @@ void TMemo::Clear()
     pending_.clear();
     flushTimer_->stop();
     clear();
+    if (search_)
+        search_->Restart();
+}
+
+QList<QTextBlock> TMemo::VisibleBlocks() const
+{
+    QList<QTextBlock> out;
+    const qreal bottom = viewport()->height();
+    const QPointF offset = contentOffset();
+    for (QTextBlock b = firstVisibleBlock(); b.isValid(); b = b.next()) {
+        if (blockBoundingGeometry(b).translated(offset).top() > bottom)
+            break;
+        out << b;
+    }
+    return out;
+}
+
+void TMemo::keyPressEvent(QKeyEvent *event)
+{
+    if (event == QKeySequence::SelectAll) {
+        SelectAllLines();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void TMemo::resizeEvent(QResizeEvent *event)
+{
+    QScrollBar *bar = verticalScrollBar();
+    const bool atEnd = bar->value() == bar->maximum();
+    QPlainTextEdit::resizeEvent(event);
+    if (atEnd)
+        bar->setValue(bar->maximum());
+    if (search_)
+        search_->Highlight();
 }
 
 void TMemo::SetRecorder(PaneRecorder *recorder, const QString &paneName)
@@ -225,10 +343,13 @@ void TMemo::UsePopupMenu(QMenu *menu)
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, menu,
             [this, menu](const QPoint &at) { menu->popup(mapToGlobal(at)); });
+    // The keys are the pane's own (keyPressEvent); the menu shows them.
     QAction *copyItem = menu->addAction(QStringLiteral("Copy"), this, &QPlainTextEdit::copy);
+    copyItem->setShortcut(QKeySequence::Copy);
     copyItem->setEnabled(false);
     connect(this, &QPlainTextEdit::copyAvailable, copyItem, &QAction::setEnabled);
-    menu->addAction(QStringLiteral("Select All"), this, &TMemo::SelectAllLines);
+    menu->addAction(QStringLiteral("Select All"), this, &TMemo::SelectAllLines)
+        ->setShortcut(QKeySequence::SelectAll);
     menu->addAction(QStringLiteral("Save As..."), this, &TMemo::SaveAs);
 }
 

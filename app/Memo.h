@@ -21,14 +21,21 @@
 // Every line the pane takes also goes to the pane record (PaneRecorder) under the pane's
 // name while a record runs. The pane's pop-up menu offers Copy, Select All and "Save As..."
 // (the pane's text as it shows it) after whatever the window put there first.
+//
+// With time stamps on, every line starts with the local time it was added, "hh:mm:ss.zzz ",
+// as part of its text (copied and saved with it); the record keeps its own stamps and takes
+// the line without this one. A search (PaneSearch) that watches the pane hears of every
+// hand-over of lines, so that it need not look at the whole pane again.
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QStringList>
+#include <QTextBlock>
 
 class PaintPacer;
 class PaneRecorder;
+class PaneSearch;
 class QMenu;
 class QTimer;
 
@@ -45,8 +52,18 @@ public:
     static constexpr int FlushGapMs = 100;
 
     explicit TMemo(QWidget *parent = nullptr);
+    ~TMemo() override;
 
+    // Shows the line and records it.
     void AddLine(const QString &line);
+    // The two halves of AddLine, for a window that shows a line otherwise than it records it:
+    // Record() as the record takes it, Show() as the pane shows it, stamped with atMs (ms
+    // since the epoch) or, when that is negative, with the present time.
+    void Record(const QString &line);
+    bool Recording() const;
+    void Show(const QString &line, qint64 atMs = -1);
+    void SetTimeStamps(bool on) { stamps_ = on; }
+    bool TimeStamps() const { return stamps_; }
     QStringList Lines() const;
     // Back to one empty line.
     void Clear();
@@ -62,8 +79,23 @@ public:
     // The pane's text, a line break after each line; false with the reason when it fails.
     bool SaveToFile(const QString &path, QString &error) const;
 
-private:
+    // The blocks the view shows now, top to bottom.
+    QList<QTextBlock> VisibleBlocks() const;
+    // The search that watches the pane, or none.
+    void SetSearch(PaneSearch *search) { search_ = search; }
+    PaneSearch *Search() const { return search_; }
+    // Hands the lines on their way to the document (a search looks at the whole pane).
     void Flush();
+
+protected:
+    // Ctrl+A selects the lines still on their way too.
+    void keyPressEvent(QKeyEvent *event) override;
+    // A pane that followed its last line goes on following it when it grows or shrinks (a
+    // find bar opened above it).
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void take(QString text, qint64 atMs);
     // Whether the window's paints are paced; then lines go over just before each paint.
     bool FollowPaints();
     void FlushForPaint();
@@ -74,4 +106,6 @@ private:
     QPointer<PaintPacer> pacer_;
     PaneRecorder *recorder_ = nullptr;
     QString paneName_;
+    PaneSearch *search_ = nullptr;
+    bool stamps_ = false;
 };

@@ -27,7 +27,9 @@ void TMainForm::LoadSettings()
         PortIndex = s.PortIndex;
         BaudIndex = s.BaudIndex;
         PortDirectory::global().setExplicit(s.Devices);
+        View = ViewOptions::Read(ini);
     }
+    ApplyViewOptions();
     ConfigReadActive = false;
     UpdateMaxDataLength();
 }

@@ -4,7 +4,9 @@
 #include "app/AppLog.h"
 #include "app/ComboBox.h"
 #include "app/Eepromoptions.h"
+#include "app/FindBar.h"
 #include "app/FormParts.h"
+#include "app/InputHistory.h"
 #include "app/Lamp.h"
 #include "app/LinkReportForm.h"
 #include "app/Memo.h"
@@ -122,12 +124,26 @@ void TMainForm::BuildControls()
     StopRecording1->setEnabled(false);
     N1 = file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("E&xit"));
+    QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    Find1 = edit->addAction(QStringLiteral("&Find..."));
+    FindNext1 = edit->addAction(QStringLiteral("Find &Next"));
+    FindPrevious1 = edit->addAction(QStringLiteral("Find &Previous"));
+    Find1->setShortcut(QKeySequence::Find);
+    FindNext1->setShortcut(Qt::Key_F3);
+    FindPrevious1->setShortcut(Qt::SHIFT | Qt::Key_F3);
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     LinkReport1 = view->addAction(QStringLiteral("&Link Report..."));
+    view->addSeparator();
+    QAction **ticks[ViewOptions::Count] = {&TimeStamps1, &HexAndText1, &Utf8Text1, &WholeLines1};
+    for (int i = 0; i < ViewOptions::Count; ++i) {
+        *ticks[i] = view->addAction(ViewOptions::Name(ViewOptions::Option(i)));
+        (*ticks[i])->setCheckable(true);
+    }
     QMenu *settings = menuBar()->addMenu(QStringLiteral("&Settings"));
     Setup1 = settings->addAction(QStringLiteral("&Serial port..."));
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     About1 = help->addAction(QStringLiteral("&About..."));
+    About1->setShortcut(Qt::Key_F1);
     SaveProfile1->setObjectName(QStringLiteral("SaveProfile1"));
     LoadProfile1->setObjectName(QStringLiteral("LoadProfile1"));
     RecordToFile1->setObjectName(QStringLiteral("RecordToFile1"));
@@ -137,6 +153,13 @@ void TMainForm::BuildControls()
     Exit1->setObjectName(QStringLiteral("Exit1"));
     Setup1->setObjectName(QStringLiteral("Setup1"));
     About1->setObjectName(QStringLiteral("About1"));
+    Find1->setObjectName(QStringLiteral("Find1"));
+    FindNext1->setObjectName(QStringLiteral("FindNext1"));
+    FindPrevious1->setObjectName(QStringLiteral("FindPrevious1"));
+    TimeStamps1->setObjectName(QStringLiteral("TimeStamps1"));
+    HexAndText1->setObjectName(QStringLiteral("HexAndText1"));
+    Utf8Text1->setObjectName(QStringLiteral("Utf8Text1"));
+    WholeLines1->setObjectName(QStringLiteral("WholeLines1"));
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
@@ -320,6 +343,8 @@ void TMainForm::BuildControls()
     Clear2->setObjectName(QStringLiteral("Clear2"));
     RecMemo->UsePopupMenu(PopupMenu1);
     SentMemo->UsePopupMenu(PopupMenu2);
+    FindBar1 = new FindBar(client);
+    SendHistory = new InputHistory(SendEdit);
 
     // ---- Right block
     const int rightX = kLeftWidth + 2;
@@ -396,6 +421,9 @@ void TMainForm::BuildControls()
     ReconnectTimer = new QTimer(this);
     ReconnectTimer->setObjectName(QStringLiteral("ReconnectTimer"));
     ReconnectTimer->setInterval(1000);
+    LineTimer = new QTimer(this);
+    LineTimer->setObjectName(QStringLiteral("LineTimer"));
+    LineTimer->setSingleShot(true);
     SerialConnector->setObjectName(QStringLiteral("SerialConnector"));
     SerialConnector->SetRtsFlowControl(RTSOff);
     SerialConnector->SetReadTimeout(1);
@@ -438,6 +466,7 @@ void TMainForm::WireEvents()
     WireModuleEvents();
     WireTrafficEvents();
     WireRecordEvents();
+    WireViewEvents();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -22,6 +22,11 @@
 //          asks for numbered test packets.
 // Record.  File, "Record to File..." hands every line any pane takes to the pane record
 //          (PaneRecorder), stamped, until "Stop Recording"; the status bar says so meanwhile.
+// Reading. The View menu's ticks (ViewOptions, remembered in [View]) change only what the
+//          panes show: time stamps on every pane line, and for received data hex beside the
+//          text, UTF-8 and whole lines (ReceivedText, between the receive handling and
+//          RecMemo). Counters, link report and record take the packets as they came. The
+//          find bar (Edit, "Find...") searches the pane it is opened over (PaneSearch).
 // Rules.   UpdateMaxDataLength ties DataW1 and DataW2 to the address width and the CRC
 //          length; it runs from LoadSettings and from every change of those controls.
 // Status.  Panel 0 says whether the module answers, panel 1 the port, panel 2 the speed;
@@ -48,17 +53,22 @@
 // back), module/ (the window's side of the module core, profiles,
 // input rules), traffic/ (receive handling, link test, text and file sending).
 
+#include "app/ViewOptions.h"
 #include "module/RadioModule.h"
 #include "serial/PortDirectory.h"
+#include "traffic/ReceivedText.h"
 #include "traffic/TestPacket.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
 
+class FindBar;
+class InputHistory;
 class LinkReport;
 class PaneRecorder;
 class QAction;
@@ -163,12 +173,25 @@ public:
     QAction *StopRecording1; // "Stop Recording"
     QAction *LinkReport1;    // "&Link Report..."
     QMenu *PopupMenu3;       // on Memo1
+    // "&Edit", between "&File" and "&View": the find bar. "&View", after the link report: the
+    // reading options, ticks in the order of ViewOptions::Option.
+    QAction *Find1;            // "&Find...", Ctrl+F
+    QAction *FindNext1;        // "Find &Next", F3
+    QAction *FindPrevious1;    // "Find &Previous", Shift+F3
+    QAction *TimeStamps1;      // "Time Stamps"
+    QAction *HexAndText1;      // "Hex and Text"
+    QAction *Utf8Text1;        // "UTF-8 Text"
+    QAction *WholeLines1;      // "Whole Lines"
+    FindBar *FindBar1;         // above the pane it searches, when open
+    InputHistory *SendHistory; // Up and Down in SendEdit
 
     // ---- Non-visual parts -------------------------------------------------------------
     QTimer *Timer1; // missed-packet timer of the link test; stopped
     QTimer *Timer2; // configuration reply time-out (the module core's); stopped
     // Once a second while the port's device is gone: is it back? Stopped otherwise.
     QTimer *ReconnectTimer;
+    // Whole Lines: a received line still open after a second of quiet is shown as it stands.
+    QTimer *LineTimer;
     TRadioCom *SerialConnector;
     RadioModule *Module; // the module core on SerialConnector
     TOpenDialog *OpenDialog1;
@@ -203,6 +226,9 @@ public:
     // [Devices] entries chosen in the settings dialog this run, by COM name (an empty value:
     // no entry); written with the port and the speed when the window closes.
     QMap<QString, QString> ChosenDevices;
+    ViewOptions View;           // the View menu's ticks
+    ReceivedText RecText;       // received data on its way into RecMemo, with the options
+    QElapsedTimer SinceArrival; // since received data last came (Whole Lines)
 
     // ---- The settings and the port (app/PortSetup.cpp) -------------------------------
     void LoadSettings();
@@ -266,6 +292,13 @@ public:
     void OnReceive(int Count) { SerialConnectorReceive(Count); }
     void Clear1Click(); // "Clear" on RecMemo
     void Clear2Click(); // "Clear" on SentMemo
+    // Radio data into RecMemo through the reading options; the record takes the packet as
+    // the plain form shows it.
+    void ShowReceived(const QByteArray &packet);
+    ReceivedText::Form ReceivedForm() const;
+    void LineTimerTimer();
+    // The open received line as it stands (Whole Lines).
+    void ShowOpenLine();
 
     // ---- Link test (traffic/LinkTest.cpp) ---------------------------------------------
     static constexpr auto &TestAlphabet = TestPacket::Alphabet; // test packets are cut from it
@@ -288,7 +321,19 @@ public:
     // Menu items and the status bar as the record stands.
     void ShowRecording();
 
+    // ---- Reading options and the find bar (app/ViewMenu.cpp) ---------------------------
+    QAction *ViewAction(ViewOptions::Option option) const;
+    // A tick of the View menu: remembered at once, then shown; a failed write is reported
+    // and the tick still holds for this run.
+    void ViewOptionClick(ViewOptions::Option option);
+    void ApplyViewOptions();
+    void Find1Click();
+    void FindNext1Click();
+    void FindPrevious1Click();
+
     // ---- Text and file sending (traffic/TextSend.cpp) ---------------------------------
+    // Sent bytes into SentMemo: as 8-bit text, or read as UTF-8 ("UTF-8 Text").
+    void EchoSent(QByteArrayView bytes);
     void SendEditKeyPress(char &Key);
     void SendTypedLine();
     void Button11Click(); // Send File
@@ -332,6 +377,7 @@ private:
     void WireModuleEvents();  // module/
     void WireTrafficEvents(); // traffic/
     void WireRecordEvents();  // app/Records.cpp
+    void WireViewEvents();    // app/ViewMenu.cpp
 
     QString PortName() const; // the COM name the component opens, "COM1"
     QLabel *panels_[3] = {};

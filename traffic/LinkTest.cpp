@@ -50,7 +50,7 @@ void TMainForm::SendTestPacket()
         return;
     }
     if (!SendText(packet)) {
-        SentMemo->AddLine(QString::fromLatin1(packet));
+        EchoSent(packet);
         Report->packetSent(StampClock::program().elapsed());
     }
     TX->setChecked(false);

@@ -13,6 +13,7 @@
 #include "traffic/CounterText.h"
 #include "traffic/KeyPressFilter.h"
 #include "traffic/LinkReport.h"
+#include "traffic/ReceivedText.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -55,21 +56,8 @@ void setChangedText(QLineEdit *edit, const QString &text)
         edit->setText(text);
 }
 
-QString packetText(const QByteArray &bytes, bool hex)
-{
-    if (!hex)
-        return QString::fromLatin1(bytes);
-    static const char digits[] = "0123456789ABCDEF";
-    QString s;
-    s.reserve(bytes.size() * 3);
-    for (const char c : bytes) {
-        const auto b = static_cast<uint8_t>(c);
-        s += QLatin1Char(' ');
-        s += QLatin1Char(digits[b >> 4]);
-        s += QLatin1Char(digits[b & 0x0F]);
-    }
-    return s;
-}
+// A line of received data still open after this much quiet is shown as it stands.
+constexpr int kOpenLineQuietMs = 1000;
 
 } // namespace
 
@@ -102,7 +90,10 @@ void TMainForm::SerialConnectorReceive(int Count)
     }
     packet.truncate(got);
     Report->received(packet, StampClock::program().elapsed());
-    RecMemo->AddLine(packetText(packet, CheckBox2->isChecked()));
+    if (View.readsReceived())
+        ShowReceived(packet);
+    else
+        RecMemo->AddLine(ReceivedText::packetLine(packet, CheckBox2->isChecked()));
     RecCount += 1.0f;
     RecDataNum->setText(counterText(RecCount));
 
@@ -115,9 +106,51 @@ void TMainForm::SerialConnectorReceive(int Count)
     setChangedText(EditLeng, QString::number(got));
 }
 
+ReceivedText::Form TMainForm::ReceivedForm() const
+{
+    return {CheckBox2->isChecked(), View.on(ViewOptions::HexAndText),
+            View.on(ViewOptions::Utf8Text), View.on(ViewOptions::WholeLines)};
+}
+
+void TMainForm::ShowReceived(const QByteArray &packet)
+{
+    const bool hex = CheckBox2->isChecked();
+    if (RecMemo->Recording())
+        RecMemo->Record(ReceivedText::packetLine(packet, hex));
+    QList<ReceivedText::Line> lines;
+    RecText.take(packet, ReceivedForm(), QDateTime::currentMSecsSinceEpoch(), lines);
+    for (const ReceivedText::Line &line : lines)
+        RecMemo->Show(line.text, line.atMs);
+    if (RecText.hasOpen()) {
+        // One timer start a second at most while data streams: it looks at the quiet when it
+        // runs out.
+        SinceArrival.start();
+        if (!LineTimer->isActive())
+            LineTimer->start(kOpenLineQuietMs);
+    }
+}
+
+void TMainForm::LineTimerTimer()
+{
+    const qint64 quiet = SinceArrival.isValid() ? SinceArrival.elapsed() : kOpenLineQuietMs;
+    if (quiet < kOpenLineQuietMs)
+        LineTimer->start(int(kOpenLineQuietMs - quiet));
+    else
+        ShowOpenLine();
+}
+
+void TMainForm::ShowOpenLine()
+{
+    QList<ReceivedText::Line> lines;
+    RecText.takeOpen(ReceivedForm(), lines);
+    for (const ReceivedText::Line &line : lines)
+        RecMemo->Show(line.text, line.atMs);
+}
+
 void TMainForm::Clear1Click()
 {
     RecMemo->Clear();
+    RecText.clear();
 }
 
 void TMainForm::Clear2Click()
@@ -131,6 +164,7 @@ void TMainForm::WireTrafficEvents()
         [this](int count) { Guarded([this, count] { SerialConnectorReceive(count); }); });
     On(Clear1, &QAction::triggered, &TMainForm::Clear1Click);
     On(Clear2, &QAction::triggered, &TMainForm::Clear2Click);
+    On(LineTimer, &QTimer::timeout, &TMainForm::LineTimerTimer);
 
     // Link test. A missed packet is counted when WaitTime has really passed: a coarse timer
     // could fire a few percent early and count a packet that is merely on its way.

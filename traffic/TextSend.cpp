@@ -3,6 +3,7 @@
 // receive width W (DataW1), so that a station with the same width shows each packet as soon
 // as it is complete. What went out is echoed into the "Sent" pane.
 
+#include "app/InputHistory.h"
 #include "app/Memo.h"
 #include "app/OpenDialog.h"
 #include "app/Prompts.h"
@@ -28,11 +29,22 @@ constexpr int kPacketPauseMs = 10;
 
 } // namespace
 
+void TMainForm::EchoSent(QByteArrayView bytes)
+{
+    if (!View.on(ViewOptions::Utf8Text)) {
+        SentMemo->AddLine(QString::fromLatin1(bytes));
+        return;
+    }
+    SentMemo->Record(QString::fromLatin1(bytes));
+    SentMemo->Show(QString::fromUtf8(bytes));
+}
+
 void TMainForm::SendEditKeyPress(char &Key)
 {
     if (Key != '\r' || SendEdit->text().isEmpty())
         return;
     Key = 0; // Enter sends the line; the field has nothing to do with it
+    SendHistory->Add(SendEdit->text());
     SendTypedLine();
 }
 
@@ -40,10 +52,9 @@ void TMainForm::SendTypedLine()
 {
     const int width = DataW1->Value();
     const QByteArray text = SendEdit->text().toLatin1();
-    // The pane shows what went out; for an 8-bit text that is the field's text itself.
-    const QString echo = QString::fromLatin1(text);
+    // The pane shows what went out, the bytes of the text (not the field's text itself).
     if (!SendText(text)) {
-        SentMemo->AddLine(echo);
+        EchoSent(text);
         return;
     }
     // A line the port did not take is tried once more, filled up to the packet width with the
@@ -53,7 +64,7 @@ void TMainForm::SendTypedLine()
     QByteArray padded = text;
     padded.append(width - text.size(), '0');
     if (!SendText(padded))
-        SentMemo->AddLine(echo);
+        EchoSent(text);
 }
 
 void TMainForm::Button11Click()
@@ -119,7 +130,7 @@ void TMainForm::SendTextFile(const QString &path)
     if (progress)
         progress->show(); // clears Aborted
     // Data received during the transfer is shown on a clean pane.
-    RecMemo->Clear();
+    Clear1Click();
     RecMemo->repaint();
 
     qsizetype handled = 0;
@@ -149,7 +160,7 @@ void TMainForm::SendTextFile(const QString &path)
             if (i + 1 < packets)
                 Pause(kPacketPauseMs);
         }
-        SentMemo->AddLine(QString::fromLatin1(line));
+        EchoSent(line);
         ++handled;
         if (progress)
             progress->SetProgress(int(std::min<qsizetype>(handled, INT_MAX)));

@@ -569,28 +569,31 @@ private slots:
         QCOMPARE(f.StatusPanelLabel(1)->width(), 180);
         QCOMPARE(f.StatusPanelLabel(2)->width(), 200);
 
-        QStringList menus;
-        for (QAction *top : f.menuBar()->actions()) {
-            QStringList items;
-            for (QAction *a : top->menu()->actions())
-                items << (a->isSeparator() ? QStringLiteral("-") : a->text());
-            menus << top->text() + QLatin1Char(':') + items.join(QLatin1Char(','));
-        }
-        QCOMPARE(menus, (QStringList{QStringLiteral("&File:Save Profile...,Load Profile...,Record "
-                                                    "to File...,Stop Recording,-,E&xit"),
-                                     QStringLiteral("&View:&Link Report..."),
-                                     QStringLiteral("&Settings:&Serial port..."),
-                                     QStringLiteral("&Help:&About...")}));
-        QVERIFY(!f.StopRecording1->isEnabled());
-        // Each pane's menu keeps what it had first; the Log pane's has only the new items.
+        // Each item as the menu shows it: its text, and its key when it has one.
         const auto items = [](QMenu *m) {
             QStringList texts;
             for (QAction *a : m->actions())
-                texts << a->text();
+                texts << (a->isSeparator() ? QStringLiteral("-")
+                          : a->shortcut().isEmpty()
+                              ? a->text()
+                              : a->text() + QLatin1Char('\t') + a->shortcut().toString());
             return texts;
         };
-        const QStringList added{QStringLiteral("Copy"), QStringLiteral("Select All"),
-                                QStringLiteral("Save As...")};
+        QStringList menus;
+        for (QAction *top : f.menuBar()->actions())
+            menus << top->text() + QLatin1Char(':') + items(top->menu()).join(QLatin1Char(','));
+        QCOMPARE(menus, (QStringList{QStringLiteral("&File:Save Profile...,Load Profile...,Record "
+                                                    "to File...,Stop Recording,-,E&xit"),
+                                     QStringLiteral("&Edit:&Find...\tCtrl+F,Find &Next\tF3,Find "
+                                                    "&Previous\tShift+F3"),
+                                     QStringLiteral("&View:&Link Report...,-,Time Stamps,Hex and "
+                                                    "Text,UTF-8 Text,Whole Lines"),
+                                     QStringLiteral("&Settings:&Serial port..."),
+                                     QStringLiteral("&Help:&About...\tF1")}));
+        QVERIFY(!f.StopRecording1->isEnabled());
+        // Each pane's menu keeps what it had first; the Log pane's has only the new items.
+        const QStringList added{QStringLiteral("Copy\tCtrl+C"),
+                                QStringLiteral("Select All\tCtrl+A"), QStringLiteral("Save As...")};
         QCOMPARE(items(f.PopupMenu1), QStringList{QStringLiteral("Clear")} + added);
         QCOMPARE(items(f.PopupMenu2), QStringList{QStringLiteral("Clear")} + added);
         QCOMPARE(items(f.PopupMenu3), added);

@@ -1,6 +1,7 @@
 // The settings file without any window: the integer conversion, the INI reader and writer,
 // and the reading rules of the port and the speed.
 
+#include "app/ViewOptions.h"
 #include "settings/Exception.h"
 #include "settings/IniFile.h"
 #include "settings/ModuleProfile.h"
@@ -319,6 +320,17 @@ private slots:
             // A device is one word: a comment after it would be taken as part of its name.
             QVERIFY2(!it.value().isEmpty() && !it.value().contains(QLatin1Char(' ')) &&
                          !it.value().contains(QLatin1Char(';')),
+                     qPrintable(it.key() + "=" + it.value()));
+        }
+        // The reading options: their own names, ticked or not.
+        const QMap<QString, QString> view = ini.readSection(ViewOptions::Section());
+        for (auto it = view.begin(); it != view.end(); ++it) {
+            known = true;
+            bool named = false;
+            for (int i = 0; i < ViewOptions::Count; ++i)
+                named = named || it.key() == ViewOptions::Name(ViewOptions::Option(i));
+            QVERIFY2(named &&
+                         (it.value() == QLatin1String("0") || it.value() == QLatin1String("1")),
                      qPrintable(it.key() + "=" + it.value()));
         }
         QVERIFY2(known, example.constData());

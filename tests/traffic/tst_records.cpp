@@ -168,12 +168,18 @@ private slots:
         QVERIFY(copy->isEnabled());
         copy->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("\nalpha\nbeta\tgamma"));
+        // The keys the menu shows, in the pane, a line still on its way included.
+        memo->AddLine(QStringLiteral("delta"));
+        QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("\nalpha\nbeta\tgamma\ndelta"));
 
         const QString path = files_.filePath(file);
         prompts_.fileAnswers << path;
         item(menu, QStringLiteral("Save As..."))->trigger();
         QVERIFY(prompts_.dialogDirs.last().endsWith(QLatin1Char('/') + file));
-        QCOMPARE(contents(path), QByteArray("\nalpha\nbeta\tgamma\n"));
+        QCOMPARE(contents(path), QByteArray("\nalpha\nbeta\tgamma\ndelta\n"));
     }
 
 private:
