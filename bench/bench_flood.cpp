@@ -6,7 +6,12 @@
 // between the ticks of a 5 ms timer on the main thread, resident memory growth over the whole
 // run and over its second half (a pane that kept everything would grow all along), CPU, and
 // what the window took in against what was sent.
+//
+// The find section floods the same way with the find bar open over the Received pane and a
+// match on every line, against the bar closed, in turns (QV_BENCH_FIND_ROUNDS pairs, 3 unless
+// set): what the bar adds to the receive path's CPU.
 
+#include "app/FindBar.h"
 #include "app/Memo.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
@@ -22,6 +27,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -46,11 +53,21 @@ struct Mode {
     bool hex;
     bool dump;
     QByteArray pattern;
+    const char *find = nullptr; // opens the find bar on this text
+    bool brief = false;         // only the CPU row
 };
 
-void floodOneMode(BenchTable &t, const IsolatedSettings &settings, const Mode &mode, int seconds)
+int floodSeconds()
 {
-    const QString s = QStringLiteral("flood");
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("QV_BENCH_FLOOD_SECONDS", &ok);
+    return ok && seconds > 0 ? seconds : 60;
+}
+
+// CPU as share of one core.
+double floodOneMode(BenchTable &t, const IsolatedSettings &settings, const Mode &mode, int seconds)
+{
+    const QString s = QLatin1String(mode.brief ? "find" : "flood");
     PtyPair device;
     settings.write("[Port]\nCOM=0\nBaud=4\n[Devices]\nCOM1=" + device.path().toUtf8() + "\n");
     TMainForm form;
@@ -64,6 +81,10 @@ void floodOneMode(BenchTable &t, const IsolatedSettings &settings, const Mode &m
     form.DataW1->SetValue(mode.width);
     form.CheckBox2->setChecked(mode.hex);
     form.RecMemo->Clear();
+    if (mode.find) {
+        form.FindBar1->Open(form.RecMemo);
+        form.FindBar1->Pattern->setText(QLatin1String(mode.find));
+    }
     runFor(200);
 
     QTimer again;
@@ -104,6 +125,15 @@ void floodOneMode(BenchTable &t, const IsolatedSettings &settings, const Mode &m
 
     t.row(s, QStringLiteral("%1, %2 s at 115200").arg(QLatin1String(mode.name)).arg(seconds),
           QStringLiteral("%1 B").arg(sent));
+    if (mode.brief) {
+        t.row(s, QStringLiteral("  notifications a second; CPU, share of one core"),
+              QStringLiteral("%1; %2 %").arg(notes, 0, 'f', 0).arg(cpu, 0, 'f', 1));
+        if (mode.find)
+            t.row(s, QStringLiteral("  matches counted, as the bar shows them"),
+                  form.FindBar1->Count->text());
+        MainForm = nullptr;
+        return cpu;
+    }
     t.row(s, QStringLiteral("  largest gap between the main thread's 5 ms ticks"),
           QString::number(gaps.largestMs(), 'f', 1) + QStringLiteral(" ms"),
           QStringLiteral("< 50 ms"), gaps.largestMs() < 50);
@@ -120,16 +150,14 @@ void floodOneMode(BenchTable &t, const IsolatedSettings &settings, const Mode &m
     t.row(s, QStringLiteral("  lines in the Received pane"), QString::number(paneLines),
           QStringLiteral("<= %1").arg(TMemo::MaxLines), paneLines <= TMemo::MaxLines);
     MainForm = nullptr;
+    return cpu;
 }
 
 } // namespace
 
 void benchFlood(BenchTable &t)
 {
-    bool ok = false;
-    int seconds = qEnvironmentVariableIntValue("QV_BENCH_FLOOD_SECONDS", &ok);
-    if (!ok || seconds <= 0)
-        seconds = 60;
+    const int seconds = floodSeconds();
     IsolatedSettings settings;
     RecordingPrompts prompts; // an unexpected error box must not wait for a click
     const QByteArray text("0123456789abcdefghijklmnopqrstuvwxyz"); // no 0x41: no dump decoded
@@ -144,5 +172,34 @@ void benchFlood(BenchTable &t)
         floodOneMode(t, settings, m, seconds);
     if (!prompts.messages.isEmpty())
         t.row(QStringLiteral("flood"), QStringLiteral("error boxes during the runs"),
+              prompts.texts().join(QStringLiteral("; ")), QStringLiteral("none"), 0);
+}
+
+void benchFind(BenchTable &t)
+{
+    const int seconds = floodSeconds();
+    bool ok = false;
+    int rounds = qEnvironmentVariableIntValue("QV_BENCH_FIND_ROUNDS", &ok);
+    if (!ok || rounds <= 0)
+        rounds = 3;
+    IsolatedSettings settings;
+    RecordingPrompts prompts;
+    // Every packet holds at least 25 bytes of this, so every line has a "k".
+    const QByteArray letters("abcdefghijklmnopqrstuvwxy");
+    const Mode closed{"W 25, find bar closed", 25, false, false, letters, nullptr, true};
+    const Mode open{
+        "W 25, find bar open, a match on every line", 25, false, false, letters, "k", true};
+    double closedCpu = 0;
+    double openCpu = 0;
+    for (int i = 0; i < rounds; ++i) {
+        closedCpu += floodOneMode(t, settings, closed, seconds);
+        openCpu += floodOneMode(t, settings, open, seconds);
+    }
+    const double more = (openCpu / closedCpu - 1.0) * 100.0;
+    t.row(QStringLiteral("find"),
+          QStringLiteral("find bar open against closed, %1 rounds").arg(rounds),
+          QStringLiteral("%1 %").arg(more, 0, 'f', 1), QStringLiteral("<= 5 %"), more <= 5.0);
+    if (!prompts.messages.isEmpty())
+        t.row(QStringLiteral("find"), QStringLiteral("error boxes during the runs"),
               prompts.texts().join(QStringLiteral("; ")), QStringLiteral("none"), 0);
 }

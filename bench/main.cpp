@@ -21,6 +21,7 @@ void benchModule(BenchTable &t);
 void benchTraffic(BenchTable &t);
 void benchSoak(BenchTable &t);
 void benchFlood(BenchTable &t);
+void benchFind(BenchTable &t);
 void benchCli(BenchTable &t);
 void benchReport(BenchTable &t);
 void benchReconnect(BenchTable &t);
@@ -31,7 +32,7 @@ static const BenchEntry kSections[] = {
     {"serial", benchSerial},       {"app", benchApp},         {"sim", benchSim},
     {"module", benchModule},       {"traffic", benchTraffic}, {"soak", benchSoak},
     {"flood", benchFlood},         {"cli", benchCli},         {"report", benchReport},
-    {"reconnect", benchReconnect}, {"net", benchNet},
+    {"reconnect", benchReconnect}, {"net", benchNet},         {"find", benchFind},
 };
 
 double cpuSecondsOfOtherThreads()
