@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QStyle>
@@ -19,6 +21,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <optional>
@@ -263,8 +266,6 @@ void TMemo::Flush()
     const QString text = pending_.join(QLatin1Char('\n'));
     pending_.clear();
     const int before = search_ ? document()->blockCount() : 0;
-    if (search_)
-        search_->BeginAppend();
     if (document()->isEmpty()) {
         // Qt's append would fill the one empty line instead of adding one after it.
         QTextCursor c(document());
@@ -328,8 +329,54 @@ void TMemo::resizeEvent(QResizeEvent *event)
     QPlainTextEdit::resizeEvent(event);
     if (atEnd)
         bar->setValue(bar->maximum());
-    if (search_)
-        search_->Highlight();
+}
+
+QList<TMemo::MatchRect> TMemo::MatchRects(const QRect &area) const
+{
+    QList<MatchRect> out;
+    if (!search_ || search_->Total() == 0)
+        return out;
+    const int length = int(search_->Pattern().size());
+    const int current = search_->CurrentStart();
+    const QPointF offset = contentOffset();
+    for (QTextBlock b = firstVisibleBlock(); b.isValid(); b = b.next()) {
+        const QRectF r = blockBoundingGeometry(b).translated(offset);
+        if (r.top() > area.bottom())
+            break;
+        if (r.bottom() < area.top() || !search_->MayMatch(b.blockNumber()))
+            continue;
+        const QTextLayout *layout = b.layout();
+        const QPointF origin = r.topLeft() + layout->position();
+        for (const int at : search_->PositionsIn(b.text())) {
+            // A match the pane wraps is a piece on each of its lines.
+            const int first = layout->lineForTextPosition(at).lineNumber();
+            const int last = layout->lineForTextPosition(at + length).lineNumber();
+            for (int n = first; n >= 0 && n <= last; ++n) {
+                const QTextLine line = layout->lineAt(n);
+                const qreal x1 = n == first ? line.cursorToX(at) : line.x();
+                const qreal x2 =
+                    n == last ? line.cursorToX(at + length) : line.x() + line.naturalTextWidth();
+                out.append({QRectF(x1, line.y(), x2 - x1, line.height()).translated(origin),
+                            b.position() + at == current});
+            }
+        }
+    }
+    return out;
+}
+
+void TMemo::paintEvent(QPaintEvent *event)
+{
+    // The matches' highlights go under the text, which the pane then draws over them.
+    if (search_ && search_->Total() > 0) {
+        const bool dark = palette().color(QPalette::Base).lightness() < 128;
+        const QColor match = dark ? QColor(0x80, 0x60, 0x00) : QColor(0xFF, 0xEB, 0x5A);
+        const QColor current = dark ? QColor(0xB0, 0x40, 0x00) : QColor(0xFF, 0x96, 0x32);
+        QPainter painter(viewport());
+        painter.setClipRect(event->rect());
+        for (const MatchRect &m : MatchRects(event->rect()))
+            painter.fillRect(m.rect, m.current ? current : match);
+    }
+    QPlainTextEdit::paintEvent(event);
 }
 
 void TMemo::SetRecorder(PaneRecorder *recorder, const QString &paneName)

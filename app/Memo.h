@@ -25,7 +25,8 @@
 // With time stamps on, every line starts with the local time it was added, "hh:mm:ss.zzz ",
 // as part of its text (copied and saved with it); the record keeps its own stamps and takes
 // the line without this one. A search (PaneSearch) that watches the pane hears of every
-// hand-over of lines, so that it need not look at the whole pane again.
+// hand-over of lines, so that it need not look at the whole pane again; the pane paints the
+// matches in view under its text.
 
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -81,6 +82,12 @@ public:
 
     // The blocks the view shows now, top to bottom.
     QList<QTextBlock> VisibleBlocks() const;
+    // The highlights of the search's matches within area of the view, as painted.
+    struct MatchRect {
+        QRectF rect;
+        bool current;
+    };
+    QList<MatchRect> MatchRects(const QRect &area) const;
     // The search that watches the pane, or none.
     void SetSearch(PaneSearch *search) { search_ = search; }
     PaneSearch *Search() const { return search_; }
@@ -93,6 +100,7 @@ protected:
     // A pane that followed its last line goes on following it when it grows or shrinks (a
     // find bar opened above it).
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void take(QString text, qint64 atMs);

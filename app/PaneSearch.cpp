@@ -2,41 +2,24 @@
 
 #include "app/Memo.h"
 
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
 
 #include <numeric>
 
-namespace {
-
-QTextCharFormat matchFormat(bool current)
-{
-    QTextCharFormat f;
-    f.setBackground(current ? QColor(0xFF, 0x96, 0x32) : QColor(0xFF, 0xEB, 0x5A));
-    f.setForeground(Qt::black);
-    return f;
-}
-
-} // namespace
-
 PaneSearch::PaneSearch(TMemo *pane) : QObject(pane), pane_(pane)
 {
     pane_->SetSearch(this);
-    connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-        if (!appending_)
-            Highlight();
-    });
 }
 
 PaneSearch::~PaneSearch()
 {
     if (pane_->Search() == this)
         pane_->SetSearch(nullptr);
-    pane_->setExtraSelections({});
+    pane_->viewport()->update();
 }
 
-std::vector<int> PaneSearch::positionsIn(QStringView line) const
+std::vector<int> PaneSearch::PositionsIn(QStringView line) const
 {
     std::vector<int> out;
     if (pattern_.isEmpty())
@@ -77,7 +60,7 @@ void PaneSearch::SetPattern(const QString &pattern, Qt::CaseSensitivity cs)
     const int first = find(viewTop(), true);
     if (first >= 0)
         select(first);
-    Highlight();
+    repaint();
     emit changed();
 }
 
@@ -85,13 +68,12 @@ void PaneSearch::Restart()
 {
     current_ = QTextCursor();
     recount();
-    Highlight();
+    repaint();
     emit changed();
 }
 
 void PaneSearch::Appended(QStringView text, int before, int after)
 {
-    appending_ = false;
     const int added = int(text.count(QLatin1Char('\n'))) + 1;
     for (int gone = before + added - after; gone > 0 && !counts_.empty(); --gone) {
         total_ -= counts_.front();
@@ -112,7 +94,6 @@ void PaneSearch::Appended(QStringView text, int before, int after)
             start = end + 1;
         }
     }
-    Highlight();
     if (total_ != totalBefore || before + added != after)
         emit changed();
 }
@@ -137,7 +118,7 @@ int PaneSearch::find(int position, bool forward) const
         if (number >= blocks || counts_[size_t(number)] == 0)
             continue;
         const QTextBlock b = doc->findBlockByNumber(number);
-        const std::vector<int> at = positionsIn(b.text());
+        const std::vector<int> at = PositionsIn(b.text());
         const int offset = position - b.position();
         if (forward) {
             for (const int a : at)
@@ -166,7 +147,7 @@ void PaneSearch::Next()
     const int at = find(current_.hasSelection() ? current_.selectionEnd() : viewTop(), true);
     if (at >= 0)
         select(at);
-    Highlight();
+    repaint();
     emit changed();
 }
 
@@ -176,7 +157,7 @@ void PaneSearch::Previous()
     const int at = find(current_.hasSelection() ? current_.selectionStart() : viewTop(), false);
     if (at >= 0)
         select(at);
-    Highlight();
+    repaint();
     emit changed();
 }
 
@@ -191,7 +172,7 @@ int PaneSearch::Current() const
         return 0;
     const int before = std::accumulate(counts_.begin(), counts_.begin() + qsizetype(number), 0);
     int within = 0;
-    for (const int a : positionsIn(b.text()))
+    for (const int a : PositionsIn(b.text()))
         within += a < start - b.position() ? 1 : 0;
     return before + within + 1;
 }
@@ -207,30 +188,18 @@ QString PaneSearch::CountText() const
                        : QStringLiteral("? of %1").arg(total_);
 }
 
-void PaneSearch::Highlight()
+int PaneSearch::CurrentStart() const
 {
-    std::vector<int> shown;
-    QList<QTextEdit::ExtraSelection> selections;
-    if (total_ > 0) {
-        const int current = current_.hasSelection() ? current_.selectionStart() : -1;
-        for (const QTextBlock &b : pane_->VisibleBlocks()) {
-            const auto number = size_t(b.blockNumber());
-            if (number < counts_.size() && counts_[number] == 0)
-                continue;
-            for (const int a : positionsIn(b.text())) {
-                const int at = b.position() + a;
-                QTextCursor c(pane_->document());
-                c.setPosition(at);
-                c.setPosition(at + int(pattern_.size()), QTextCursor::KeepAnchor);
-                selections.append({c, matchFormat(at == current)});
-                shown.push_back(at == current ? -at - 1 : at);
-            }
-        }
-    }
-    const int revision = pane_->document()->revision();
-    if (shown == shown_ && (revision == shownRevision_ || shown.empty()))
-        return; // the same highlights: nothing to paint again
-    shown_ = std::move(shown);
-    shownRevision_ = revision;
-    pane_->setExtraSelections(selections);
+    return current_.hasSelection() ? current_.selectionStart() : -1;
+}
+
+bool PaneSearch::MayMatch(int blockNumber) const
+{
+    return blockNumber < 0 || size_t(blockNumber) >= counts_.size() ||
+           counts_[size_t(blockNumber)] > 0;
+}
+
+void PaneSearch::repaint()
+{
+    pane_->viewport()->update();
 }

@@ -7,8 +7,9 @@
 // Received data may pour into the pane while the search is open, so the search never looks
 // at the whole pane again for new lines: it keeps the number of matches of every line, counts
 // only the lines handed over (Appended) and forgets the counts of the lines the pane lets go
-// at its top. Only the matches in view are highlighted; they are found again when the view
-// moves or new lines arrive, a few dozen lines each time, however full the pane.
+// at its top. The pane paints the highlights under the matches in view as it paints its text
+// (TMemo::MatchRects), a few dozen lines each paint however full the pane: no cursor, no
+// selection and no repaint of their own follow the stream.
 
 #include <QObject>
 #include <QString>
@@ -41,28 +42,31 @@ public:
     int Current() const;
     // "3 of 17"; "? of 17" without a current match; "No matches"; empty without a pattern.
     QString CountText() const;
+    // Where the current match starts in the pane's document; -1 without one.
+    int CurrentStart() const;
+    // Whether the pane's block may hold a match (its count is not 0).
+    bool MayMatch(int blockNumber) const;
+    // Where the pattern starts in line, matches not overlapping, left to right.
+    std::vector<int> PositionsIn(QStringView line) const;
 
-    // From the pane: lines are about to be handed over; text has been added as lines, the pane
-    // holding before blocks then and after blocks now (it let go of the rest at its top).
-    void BeginAppend() { appending_ = true; }
+    // From the pane: text has been added as lines, the pane holding before blocks then and
+    // after blocks now (it let go of the rest at its top).
     void Appended(QStringView text, int before, int after);
     // The pane was emptied.
     void Restart();
-    // Highlights the matches in view.
-    void Highlight();
 
 signals:
     void changed();
 
 private:
-    // Where the pattern starts in line, matches not overlapping, left to right.
-    std::vector<int> positionsIn(QStringView line) const;
     int countIn(QStringView line) const;
     void recount();
     // The match nearest to position in the direction asked for, going round; -1 if none.
     int find(int position, bool forward) const;
     void select(int position);
     int viewTop() const;
+    // The highlights change: the pane paints them anew.
+    void repaint();
 
     TMemo *pane_;
     QString pattern_;
@@ -70,7 +74,4 @@ private:
     std::deque<int> counts_; // matches of each block of the pane, in order
     int total_ = 0;
     QTextCursor current_;
-    bool appending_ = false;
-    std::vector<int> shown_; // starts of the highlighted matches, the current one negated - 1
-    int shownRevision_ = -1; // the document's revision they were found in
 };
