@@ -5,6 +5,7 @@
 // link test on an air that loses more and more, and the Link Report window of both stations.
 
 #include "app/Eepromoptions.h"
+#include "app/FindBar.h"
 #include "app/LinkReportForm.h"
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
@@ -13,6 +14,7 @@
 #include "sim/SimulatedModules.h"
 #include "support/Screenshot.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -78,6 +80,26 @@ void shotsMainWindow(const QString &dir)
 
     saveScreenshot(b.get(), dir, QStringLiteral("main-window"));
     saveScreenshot(a.get(), dir, QStringLiteral("main-window-sender"));
+
+    // B reads with the View menu's ticks and searches its Received pane while A sends a
+    // UTF-8 file, each line in packets of 25 bytes.
+    for (QAction *tick : {b->TimeStamps1, b->HexAndText1, b->Utf8Text1, b->WholeLines1})
+        tick->trigger();
+    b->FindBar1->Open(b->RecMemo);
+    b->FindBar1->Pattern->setText(QStringLiteral("line"));
+    QTemporaryDir files;
+    QFile text(files.filePath(QStringLiteral("greeting.txt")));
+    if (text.open(QIODevice::WriteOnly))
+        text.write("Gr\xC3\xBC\xC3\x9F"
+                   "e from A, first line\nsecond line, 12 \xC2\xB5"
+                   "A\n"
+                   "third line of three\n");
+    text.close();
+    a->SendTextFile(text.fileName());
+    settle(400);
+    b->FindBar1->FindNext();
+    saveScreenshot(b.get(), dir, QStringLiteral("main-window-reading"));
+    b->FindBar1->Close();
 
     // The communication settings dialog over the sending station, on a machine with a USB
     // adapter and an on-board port, the adapter picked for COM1.
