@@ -80,22 +80,6 @@ private slots:
         rx_ = freshModule(QStringLiteral("OFFICE-RX"));
         office_ = run(request(tx_, rx_, kChannels, kPackets));
         SimWorld::instance()->air().setInterference(SimInterference());
-        {
-            auto t = SimModule::named(QStringLiteral("OFFICE-RX"))->trace();
-            QByteArray cmds;
-            int from = 0;
-            SimNs lastFrom = 0;
-            for (auto &e : t) {
-                if (e.direction == SimTraceEntry::Direction::ToModule)
-                    cmds += char(e.byte);
-                else {
-                    ++from;
-                    lastFrom = e.time;
-                }
-            }
-            qWarning() << "rx in" << cmds.toHex() << "from" << from << "last from" << lastFrom
-                       << "last in" << t.back().time;
-        }
         QVERIFY2(office_.verdict == Survey::Verdict::Done, qPrintable(office_.reason));
         QCOMPARE(office_.result.rows.size(), kChannels.size());
     }
