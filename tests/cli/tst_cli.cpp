@@ -183,8 +183,9 @@ private slots:
             2, "--log goes with station");
 
         // The channel survey: two modules, or refused before anything is written.
-        row("survey", {"survey", "--tx", "sim:SV1", "--rx", "sim:SV2", "--channels", "80,81",
-                       "--packets", "3", "--pace", "0"},
+        row("survey",
+            {"survey", "--tx", "sim:SV1", "--rx", "sim:SV2", "--channels", "80,81", "--packets",
+             "3", "--pace", "0"},
             "survey", 0, "");
         row("survey, a port that does not open",
             {"survey", "--tx", "sim:SV1", "--rx", "/dev/ttyQV9", "--channels", "80"}, "survey", 2,
@@ -198,8 +199,7 @@ private slots:
             "cannot hear each other: address width: the sender 5 bytes, the receiver 3");
         row("survey without a receiver", {"survey", "--tx", "sim:SV1"}, "survey", 2,
             "survey needs the sending module's port (--tx) and the receiving one's (--rx)");
-        row("--tx without survey", {"--tx", "sim:SV1", "read"}, "read", 2,
-            "--tx goes with survey");
+        row("--tx without survey", {"--tx", "sim:SV1", "read"}, "read", 2, "--tx goes with survey");
     }
     void exitStatus()
     {
