@@ -175,7 +175,7 @@ void TSurveyForm::ShowButtons()
 QString TSurveyForm::ReceiverDevice() const
 {
     const int item = ReceiverList->currentIndex();
-    const QString text = ReceiverList->currentText().trimmed();
+    QString text = ReceiverList->currentText().trimmed();
     if (item >= 0 && ReceiverList->itemText(item) == ReceiverList->currentText())
         return ReceiverList->itemData(item).toString();
     if (text.isEmpty())

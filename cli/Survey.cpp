@@ -188,7 +188,7 @@ double Survey::FloorMs(const Request &r, int width, int addressWidth)
 // ---------------------------------------------------------------------------------------
 // The run
 
-void Survey::both(Job tx, Job rx, std::function<void()> next)
+void Survey::both(Job tx, Job rx, const std::function<void()> &next)
 {
     auto left = std::make_shared<int>(int(bool(tx)) + int(bool(rx)));
     if (*left == 0) {

@@ -98,7 +98,7 @@ private:
     struct Counting;
     using Job = std::function<void(Programmer &, Side &)>;
 
-    void both(Job tx, Job rx, std::function<void()> next);
+    void both(Job tx, Job rx, const std::function<void()> &next);
     void opened();
     void nextStep();
     void measure(int channel, bool oneMbit);
