@@ -5,6 +5,7 @@
 #include "app/AppLog.h"
 #include "app/ComboBox.h"
 #include "app/Memo.h"
+#include "app/Prompts.h"
 #include "app/Radio.h"
 #include "serial/PortDirectory.h"
 #include "serial/Radiocom.h"
@@ -121,7 +122,8 @@ void TMainForm::ReconnectTimerTimer()
     // Between operations only: one under way when the device went ends with its own failure,
     // and nothing is sent again behind the operator's back (a continuous send, a file
     // transfer, a configuration read waiting for its reply, a modal window).
-    if (ContSendLoops > 0 || FileSending || Timer2->isActive() || QApplication::activeModalWidget())
+    if (ContSendLoops > 0 || FileSending || Timer2->isActive() || PortLent ||
+        QApplication::activeModalWidget())
         return;
     // The same device, and only once it is there again (a look at its name, or a connection
     // its host has accepted, which never blocks; before the system's list is asked): a COM
@@ -144,4 +146,44 @@ void TMainForm::ReconnectTimerTimer()
     SleepCheckBox->setChecked(false);
     // As at start-up: the module in a known state, the controls filled from its answer.
     FormShow();
+}
+
+// ---------------------------------------------------------------------------------------
+// The port lent to the channel survey
+
+QString TMainForm::LendPort()
+{
+    if (PortLent || !SerialConnector->Connected())
+        return {};
+    // The missed-packet timer would count the survey's time as lost packets.
+    Timer1->stop();
+    SerialConnector->SetComStatus(false);
+    PortLent = true;
+    return PortTarget.device;
+}
+
+void TMainForm::TakePortBack()
+{
+    if (!PortLent)
+        return;
+    PortLent = false;
+    SerialConnector->SetComStatus(true);
+    if (!SerialConnector->Connected()) {
+        Memo1->AddLine(SerialConnector->LastOpenError());
+        SetStatusPanel(0, QStringLiteral("Status: Not Detected"));
+        return;
+    }
+    // The module is in data mode after every opening.
+    ProgramModeOff();
+}
+
+bool TMainForm::RefusedForSurvey()
+{
+    if (!PortLent)
+        return false;
+    Prompts::current()->critical(
+        this, QStringLiteral("Error!"),
+        QStringLiteral("The Channel Survey is using the port: stop it, or wait until it has "
+                       "ended."));
+    return true;
 }

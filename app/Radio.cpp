@@ -16,6 +16,7 @@
 #include "app/Prompts.h"
 #include "app/RadioGroup.h"
 #include "app/SpinEdit.h"
+#include "app/SurveyForm.h"
 #include "app/Writing.h"
 #include "module/RadioModule.h"
 #include "serial/PortDirectory.h"
@@ -100,6 +101,7 @@ TMainForm::~TMainForm()
     SerialConnector->SetOnNotice({});
     delete OpenDialog1;
     delete LinkReportForm; // it shows the report: gone first
+    delete SurveyForm;     // a survey still running ends before the port goes
     delete Report;
     delete Module;
 }
@@ -133,6 +135,7 @@ void TMainForm::BuildControls()
     FindPrevious1->setShortcut(Qt::SHIFT | Qt::Key_F3);
     QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
     LinkReport1 = view->addAction(QStringLiteral("&Link Report..."));
+    ChannelSurvey1 = view->addAction(QStringLiteral("Channel Survey..."));
     view->addSeparator();
     QAction **ticks[ViewOptions::Count] = {&TimeStamps1, &HexAndText1, &Utf8Text1, &WholeLines1};
     for (int i = 0; i < ViewOptions::Count; ++i) {
@@ -150,6 +153,7 @@ void TMainForm::BuildControls()
     StopRecording1->setObjectName(QStringLiteral("StopRecording1"));
     N1->setObjectName(QStringLiteral("N1"));
     LinkReport1->setObjectName(QStringLiteral("LinkReport1"));
+    ChannelSurvey1->setObjectName(QStringLiteral("ChannelSurvey1"));
     Exit1->setObjectName(QStringLiteral("Exit1"));
     Setup1->setObjectName(QStringLiteral("Setup1"));
     About1->setObjectName(QStringLiteral("About1"));
@@ -449,9 +453,9 @@ void TMainForm::BuildControls()
 
 void TMainForm::WireEvents()
 {
-    On(Button1, &QPushButton::clicked, &TMainForm::Button1Click);
-    On(Exit1, &QAction::triggered, &TMainForm::Exit1Click);
-    On(Setup1, &QAction::triggered, &TMainForm::Setup1Click);
+    Op(Button1, &QPushButton::clicked, &TMainForm::Button1Click);
+    Op(Exit1, &QAction::triggered, &TMainForm::Exit1Click);
+    Op(Setup1, &QAction::triggered, &TMainForm::Setup1Click);
     On(About1, &QAction::triggered, &TMainForm::About1Click);
 
     On(EditAddress1, &QLineEdit::textChanged, &TMainForm::EditAddress1Change);
@@ -511,6 +515,10 @@ void TMainForm::FormClose()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    if (RefusedForSurvey()) {
+        event->ignore();
+        return;
+    }
     if (!endWithoutWrite_) {
         try {
             FormClose();

@@ -82,6 +82,7 @@ class QTimer;
 class TComboBox;
 class TLamp;
 class TLinkReportForm;
+class TSurveyForm;
 class TMemo;
 class TOpenDialog;
 class TRadioCom;
@@ -172,6 +173,7 @@ public:
     QAction *RecordToFile1;  // "Record to File..."
     QAction *StopRecording1; // "Stop Recording"
     QAction *LinkReport1;    // "&Link Report..."
+    QAction *ChannelSurvey1; // "&View": "Channel Survey..."
     QMenu *PopupMenu3;       // on Memo1
     // "&Edit", between "&File" and "&View": the find bar. "&View", after the link report: the
     // reading options, ticks in the order of ViewOptions::Option.
@@ -197,6 +199,7 @@ public:
     TOpenDialog *OpenDialog1;
     LinkReport *Report;                        // the link report of this station
     TLinkReportForm *LinkReportForm = nullptr; // its window, made when first asked for
+    TSurveyForm *SurveyForm = nullptr;         // the channel survey's, likewise
     PaneRecorder *Recorder;                    // the pane record
 
     // ---- Status bar: 0 module status, 1 port, 2 speed ---------------------------------
@@ -242,6 +245,16 @@ public:
     // watches for it to come back (ReconnectTimerTimer), then opens it again by itself.
     void SerialConnectorDeviceLost();
     void ReconnectTimerTimer();
+    // The channel survey runs the console's module on a thread of its own: the port is lent
+    // to it (closed here; the device it opens comes back, empty when the port is not open)
+    // and taken back afterwards (opened again as it was, the programming line lowered; the
+    // counters, the status bar and every setting untouched). Meanwhile the window's own
+    // operations are refused, naming the survey (RefusedForSurvey).
+    QString LendPort();
+    void TakePortBack();
+    bool PortLent = false;
+    // True, after telling the operator, while the port is lent.
+    bool RefusedForSurvey();
 
     // ---- Start-up and shutdown (app/Radio.cpp) ---------------------------------------
     void FormShow();
@@ -311,7 +324,8 @@ public:
     void Button3Click();  // Clr beside Rec. Data
     void Button6Click();  // Clr beside Data Error
 
-    void LinkReport1Click(); // View, "Link Report..."
+    void LinkReport1Click();    // View, "Link Report..."
+    void ChannelSurvey1Click(); // View, "Channel Survey..."
 
     // ---- Records (app/Records.cpp) ----------------------------------------------------
     void RecordToFile1Click();  // File, "Record to File..."
@@ -361,6 +375,9 @@ protected:
     // Connects a signal to a handler of this window through Guarded().
     template <typename Sender, typename Signal>
     void On(Sender *sender, Signal signal, void (TMainForm::*handler)());
+    // The same for an operation on the port: refused while the channel survey has it.
+    template <typename Sender, typename Signal>
+    void Op(Sender *sender, Signal signal, void (TMainForm::*handler)());
 
 private:
     // ---- What the module core reports (module/CommandChannel.cpp) --------------------
@@ -392,6 +409,17 @@ void TMainForm::On(Sender *sender, Signal signal, void (TMainForm::*handler)())
 {
     connect(sender, signal, this,
             [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+}
+
+template <typename Sender, typename Signal>
+void TMainForm::Op(Sender *sender, Signal signal, void (TMainForm::*handler)())
+{
+    connect(sender, signal, this, [this, handler] {
+        Guarded([this, handler] {
+            if (!RefusedForSurvey())
+                (this->*handler)();
+        });
+    });
 }
 
 extern TMainForm *MainForm;

@@ -26,6 +26,7 @@ void benchCli(BenchTable &t);
 void benchReport(BenchTable &t);
 void benchReconnect(BenchTable &t);
 void benchNet(BenchTable &t);
+void benchSurvey(BenchTable &t);
 int runSoakStation(const QString &role, int seconds);
 
 static const BenchEntry kSections[] = {
@@ -33,6 +34,7 @@ static const BenchEntry kSections[] = {
     {"module", benchModule},       {"traffic", benchTraffic}, {"soak", benchSoak},
     {"flood", benchFlood},         {"cli", benchCli},         {"report", benchReport},
     {"reconnect", benchReconnect}, {"net", benchNet},         {"find", benchFind},
+    {"survey", benchSurvey},
 };
 
 double cpuSecondsOfOtherThreads()

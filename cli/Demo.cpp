@@ -4,6 +4,8 @@
 #include "cli/Programmer.h"
 #include "serial/PortDirectory.h"
 #include "settings/ModuleProfile.h"
+#include "sim/SimInterference.h"
+#include "sim/SimModule.h"
 #include "sim/SimWorld.h"
 #include "sim/SimulatedModules.h"
 
@@ -119,4 +121,29 @@ int Demo::Run(const Output &out)
                       {QStringLiteral("packetsSent"), sent},
                       {QStringLiteral("packetsReceived"), received}});
     return ok ? 0 : 1;
+}
+
+int Demo::RunSurvey(const Output &out, Survey::Request request, const SurveyCommand::Files &files)
+{
+    registerSimulatedModules(); // modules power on fresh, and nothing is kept
+    SimAir &air = SimWorld::instance()->air();
+    air.setName({});
+    if (qEnvironmentVariableIsEmpty("QV_SIM_INTERFERENCE"))
+        air.setInterference(SimInterference::wifi());
+    const char *const names[2] = {"survey-tx", "survey-rx"};
+    ModulePort *const ports[2] = {&request.tx, &request.rx};
+    for (int i = 0; i < 2; ++i) {
+        SimModule *m = SimModule::named(QLatin1String(names[i]));
+        m->factoryReset();
+        SimConfig c = m->config();
+        c.serialSpeed = kBaud;
+        m->setConfig(c);
+        const QString port = QStringLiteral("sim:") + QLatin1String(names[i]);
+        *ports[i] = {port, port, {}, {}};
+    }
+    request.speedIndex = kSpeedIndex;
+    out.Progress(QStringLiteral("Two simulated modules at %1 bit/s in an office with busy Wi-Fi "
+                                "channels 1, 6 and 11 (module channels 1-23, 26-48, 51-73)")
+                     .arg(kBaud));
+    return SurveyCommand::Run(out, request, files, QStringLiteral("demo"));
 }

@@ -24,6 +24,7 @@ const Output &silent()
 ModuleHost::ModuleHost(QObject *parent) : QObject(parent), worker_(new QObject)
 {
     worker_->moveToThread(&thread_);
+    thread_.setObjectName(QStringLiteral("qv-module")); // the thread's name in top -H
     thread_.start();
 }
 

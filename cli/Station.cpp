@@ -4,30 +4,9 @@
 #include "cli/ModuleLog.h"
 #include "cli/Output.h"
 
-#include <QFileInfo>
-#include <QSocketNotifier>
+#include "cli/StopSignals.h"
 
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
-
-namespace {
-
-// Ctrl+C and SIGTERM reach the event loop through a pipe: a signal handler may do no more
-// than write to it.
-int stopPipe[2] = {-1, -1};
-
-extern "C" void onStopSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(stopPipe[1], &byte, 1);
-    errno = saved;
-}
-
-} // namespace
 
 Station::Station(const Output &out, Request request)
     : out_(out), request_(std::move(request)), watch_(request_.folder)
@@ -35,34 +14,11 @@ Station::Station(const Output &out, Request request)
     connect(&watch_, &PortWatch::changed, this, &Station::look);
 }
 
-Station::~Station()
-{
-    if (signals_) {
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-        delete signals_;
-        ::close(stopPipe[0]);
-        ::close(stopPipe[1]);
-        stopPipe[0] = stopPipe[1] = -1;
-    }
-}
+Station::~Station() = default;
 
 int Station::Run()
 {
-    if (::pipe2(stopPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        signals_ = new QSocketNotifier(stopPipe[0], QSocketNotifier::Read);
-        connect(signals_, &QSocketNotifier::activated, this, [this] {
-            char bytes[16];
-            while (::read(stopPipe[0], bytes, sizeof bytes) > 0) {
-            }
-            Stop();
-        });
-        struct sigaction action {};
-        action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, nullptr);
-        sigaction(SIGTERM, &action, nullptr);
-    }
+    const StopSignals stopSignals([this] { Stop(); });
     out_.Progress(QStringLiteral("Station: every module plugged in %1 gets %2 written and checked; "
                                  "Ctrl+C ends.")
                       .arg(request_.folder.isEmpty()

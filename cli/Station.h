@@ -19,7 +19,6 @@
 
 class ModuleLog;
 class Output;
-class QSocketNotifier;
 
 class Station : public QObject {
     Q_OBJECT
@@ -57,5 +56,4 @@ private:
     int failed_ = 0;
     bool stopping_ = false;
     QEventLoop loop_;
-    QSocketNotifier *signals_ = nullptr;
 };

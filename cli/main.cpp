@@ -12,6 +12,7 @@
 #include "cli/PortWatch.h"
 #include "cli/Programmer.h"
 #include "cli/Station.h"
+#include "cli/SurveyCommand.h"
 #include "serial/PortDirectory.h"
 #include "settings/IniFile.h"
 #include "settings/ModuleProfile.h"
@@ -23,10 +24,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+
+#include <memory>
 
 #include <unistd.h>
 
@@ -53,8 +57,13 @@ const char kDescription[] =
     "  wake              wake the module\n"
     "  speed RATE        change the module's serial speed, and the port's with it; on the\n"
     "                    console's own port, Quorvane.ini takes the new speed too\n"
+    "  survey            the loss on each channel, with two modules: --tx sends numbered\n"
+    "                    test packets, --rx counts them; a line per channel, the best\n"
+    "                    channels, and both modules back on their channels (--apply: on\n"
+    "                    the best one)\n"
     "  demo              two simulated modules: a profile written to both and read back, 100\n"
-    "                    test packets from one to the other; needs no hardware\n"
+    "                    test packets from one to the other; needs no hardware; with\n"
+    "                    --survey, a channel survey in a simulated office with busy Wi-Fi\n"
     "\n"
     "Many modules at once: give --port several times, or --all for every USB and ACM adapter\n"
     "(or every device link under --devices DIR). read, write and check then run on all of them\n"
@@ -62,7 +71,8 @@ const char kDescription[] =
     "A profile is an INI file with a [Module] section (\"read\" prints one).\n"
     "Without --port and --baud, the console's own port and speed (Quorvane.ini) are used.\n"
     "Exit status: 0 done, every module holds the profile; 1 a module differs, does not\n"
-    "answer, or (of many) does not open; 2 usage, profile, port or port-list error.";
+    "answer, or (of many) does not open, or a survey ended early; 2 usage, profile, port or\n"
+    "port-list error, or a survey refused (modules that cannot hear each other).";
 
 // The Speed list entry of a rate, -1 for none.
 int speedIndex(const QString &rate)
@@ -211,6 +221,33 @@ QList<ModulePort> manyPorts(const QStringList &named, bool all, const QString &f
         if (!seen.contains(portKey(p.port)))
             ports << p.port;
     return ports;
+}
+
+// Whether the run draws a picture: only then does it need Qt Gui (for the fonts), and it
+// runs without any display.
+bool drawsPicture(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--png" || arg.startsWith("--png="))
+            return true;
+    }
+    return false;
+}
+
+// A survey's numbers: packets, pace. False with the reason for one outside its range.
+bool surveyNumber(const QString &option, const QString &text, int least, int most, int *value,
+                  QString *error)
+{
+    bool ok = false;
+    *value = text.toInt(&ok);
+    if (ok && *value >= least && *value <= most)
+        return true;
+    *error = QStringLiteral("--%1 %2: a whole number from %3 to %4")
+                 .arg(option, text)
+                 .arg(least)
+                 .arg(most);
+    return false;
 }
 
 int list(const Output &out)
@@ -385,7 +422,14 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
 int main(int argc, char **argv)
 {
     preciseTimers(); // the command steps' waits end on time, as in the console
-    QCoreApplication app(argc, argv);
+    std::unique_ptr<QCoreApplication> app;
+    if (drawsPicture(argc, argv)) {
+        // A command-line program shows no window, whatever display there is.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("quorvane-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QV_VERSION));
     // A script reads the result and one line of reason; the serial layer's debug lines only
@@ -430,11 +474,56 @@ int main(int argc, char **argv)
                                         QStringLiteral("Print the result as one JSON object."));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Print nothing but the result."));
+    const QCommandLineOption txOption(
+        QStringLiteral("tx"),
+        QStringLiteral("survey: the sending module's port, given as --port takes it."),
+        QStringLiteral("PORT"));
+    const QCommandLineOption rxOption(
+        QStringLiteral("rx"),
+        QStringLiteral("survey: the receiving module's port, given as --port takes it."),
+        QStringLiteral("PORT"));
+    const QCommandLineOption channelsOption(
+        QStringLiteral("channels"),
+        QStringLiteral("survey: the channels to survey, as ranges and commas (default 0-127)."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption packetsOption(
+        QStringLiteral("packets"),
+        QStringLiteral("survey: numbered test packets on each channel (default 50; demo "
+                       "--survey 20)."),
+        QStringLiteral("N"));
+    const QCommandLineOption paceOption(
+        QStringLiteral("pace"),
+        QStringLiteral("survey: the pause between packets in ms (default 10, as file sending)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption rateOption(
+        QStringLiteral("rate"),
+        QStringLiteral("survey: the data rate to survey at: 1M, 250k or both (default: the rate "
+                       "both modules hold; each gets its own back at the end)."),
+        QStringLiteral("1M|250k|both"));
+    const QCommandLineOption csvOption(
+        QStringLiteral("csv"),
+        QStringLiteral("survey: write one row per channel and rate to FILE (channel, MHz, rate, "
+                       "sent, received, lost, loss %, packets a second, repeated, out of order)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption pngOption(
+        QStringLiteral("png"),
+        QStringLiteral("survey: draw the loss per channel into FILE, a PNG picture, with Wi-Fi "
+                       "channels 1, 6 and 11 marked."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption applyOption(
+        QStringLiteral("apply"),
+        QStringLiteral("survey: leave both modules on the best channel instead of their own."));
+    const QCommandLineOption surveyOption(
+        QStringLiteral("survey"),
+        QStringLiteral("demo: a channel survey of two simulated modules in an office with busy "
+                       "Wi-Fi channels 1, 6 and 11 (QV_SIM_INTERFERENCE sets another)."));
     parser.addOptions({portOption, allOption, devicesOption, logOption, baudOption, outOption,
-                       jsonOption, quietOption});
+                       jsonOption, quietOption, txOption, rxOption, channelsOption, packetsOption,
+                       paceOption, rateOption, csvOption, pngOption, applyOption, surveyOption});
     parser.addPositionalArgument(
         QStringLiteral("command"),
-        QStringLiteral("list, read, write, check, station, reset, sleep, wake, speed or demo."),
+        QStringLiteral("list, read, write, check, station, reset, sleep, wake, speed, survey or "
+                       "demo."),
         QStringLiteral("command [argument]"));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
@@ -457,10 +546,10 @@ int main(int argc, char **argv)
         int arguments;
         bool many; // runs on many ports at once
     };
-    const Shape shapes[] = {{"list", 0, false},  {"read", 0, true},     {"write", 1, true},
-                            {"check", 1, true},  {"station", 1, false}, {"reset", 0, false},
-                            {"sleep", 0, false}, {"wake", 0, false},    {"speed", 1, false},
-                            {"demo", 0, false}};
+    const Shape shapes[] = {{"list", 0, false},   {"read", 0, true},     {"write", 1, true},
+                            {"check", 1, true},   {"station", 1, false}, {"reset", 0, false},
+                            {"sleep", 0, false},  {"wake", 0, false},    {"speed", 1, false},
+                            {"survey", 0, false}, {"demo", 0, false}};
     const Shape *shape = nullptr;
     for (const Shape &s : shapes)
         if (command == QLatin1String(s.name))
@@ -493,6 +582,22 @@ int main(int argc, char **argv)
                                "--devices)");
     else if (station && parser.isSet(jsonOption))
         usage = QStringLiteral("station prints a line per module; --log keeps them as CSV");
+    const bool survey = command == QLatin1String("survey");
+    const bool demoSurvey = command == QLatin1String("demo") && parser.isSet(surveyOption);
+    if (usage.isEmpty()) {
+        for (const QCommandLineOption *o :
+             {&txOption, &rxOption, &channelsOption, &packetsOption, &paceOption, &rateOption,
+              &csvOption, &pngOption, &applyOption})
+            if (parser.isSet(*o) && !survey && !(demoSurvey && o != &txOption && o != &rxOption))
+                usage = QStringLiteral("--%1 goes with survey").arg(o->names().first());
+        if (parser.isSet(surveyOption) && command != QLatin1String("demo"))
+            usage = QStringLiteral("--survey goes with demo");
+        else if (survey && (!parser.isSet(txOption) || !parser.isSet(rxOption)))
+            usage = QStringLiteral("survey needs the sending module's port (--tx) and the "
+                                   "receiving one's (--rx)");
+        else if (survey && (!portValues.isEmpty() || all))
+            usage = QStringLiteral("survey takes its two ports as --tx and --rx, no --port");
+    }
     if (!usage.isEmpty()) {
         result.Error(usage, {{QStringLiteral("command"), command}});
         return Usage;
@@ -500,6 +605,45 @@ int main(int argc, char **argv)
 
     if (command == QLatin1String("list"))
         return list(result);
+    if (survey || demoSurvey) {
+        Survey::Request r;
+        SurveyCommand::Files files{parser.value(csvOption), parser.value(pngOption)};
+        QString error;
+        r.channels = Survey::ParseChannels(
+            parser.isSet(channelsOption) ? parser.value(channelsOption) : QStringLiteral("0-127"),
+            &error);
+        const QString rate = parser.value(rateOption).toLower();
+        r.rate = rate == QLatin1String("1m")     ? Survey::Rate::Fast
+                 : rate == QLatin1String("250k") ? Survey::Rate::Slow
+                 : rate == QLatin1String("both") ? Survey::Rate::Both
+                                                 : Survey::Rate::Held;
+        r.packets = demoSurvey ? 20 : 50;
+        r.apply = parser.isSet(applyOption);
+        if (!rate.isEmpty() && r.rate == Survey::Rate::Held)
+            error = QStringLiteral("--rate %1: 1M, 250k or both").arg(parser.value(rateOption));
+        if (error.isEmpty() && parser.isSet(packetsOption))
+            surveyNumber(QStringLiteral("packets"), parser.value(packetsOption), 1, 10000,
+                         &r.packets, &error);
+        if (error.isEmpty() && parser.isSet(paceOption))
+            surveyNumber(QStringLiteral("pace"), parser.value(paceOption), 0, 1000, &r.paceMs,
+                         &error);
+        if (error.isEmpty() && demoSurvey)
+            return Demo::RunSurvey(result, r, files);
+        if (error.isEmpty() && chooseSpeed(parser.value(baudOption), &r.speedIndex, &error)) {
+            reachSimulatedModules();
+            PortDirectory::global().setExplicit(
+                PortSettings::Read(IniFile(PortSettings::FilePath())).Devices);
+            r.tx = manyPort(parser.value(txOption));
+            r.rx = manyPort(parser.value(rxOption));
+            if (portKey(r.tx) == portKey(r.rx) && !r.tx.device.isEmpty())
+                error = QStringLiteral("--tx %1 and --rx %2 are the same port")
+                            .arg(r.tx.name, r.rx.name);
+            if (error.isEmpty())
+                return SurveyCommand::Run(result, r, files);
+        }
+        result.Error(error, {{QStringLiteral("command"), command}});
+        return Usage;
+    }
     if (command == QLatin1String("demo"))
         return Demo::Run(result);
 

@@ -70,11 +70,11 @@ void TMainForm::configRead(const ModuleConfig &config)
 
 void TMainForm::WireModuleEvents()
 {
-    On(Button2, &QPushButton::clicked, &TMainForm::Button2Click);
-    On(Button5, &QPushButton::clicked, &TMainForm::Button5Click);
-    On(Button7, &QPushButton::clicked, &TMainForm::Button7Click);
-    On(Button8, &QPushButton::clicked, &TMainForm::Button8Click);
-    On(Set, &QPushButton::clicked, &TMainForm::SetClick);
+    Op(Button2, &QPushButton::clicked, &TMainForm::Button2Click);
+    Op(Button5, &QPushButton::clicked, &TMainForm::Button5Click);
+    Op(Button7, &QPushButton::clicked, &TMainForm::Button7Click);
+    Op(Button8, &QPushButton::clicked, &TMainForm::Button8Click);
+    Op(Set, &QPushButton::clicked, &TMainForm::SetClick);
     On(SaveProfile1, &QAction::triggered, &TMainForm::SaveProfile1Click);
     On(LoadProfile1, &QAction::triggered, &TMainForm::LoadProfile1Click);
 }

@@ -190,16 +190,14 @@ bool RadioModule::WriteConfig(const ModuleConfig &c)
     }
 
     report_.moduleLog(QStringLiteral("Set Module."));
-    OneByteCommand('C', c.channel, QStringLiteral("Set Channel."), LogAt::AfterFirstWait);
+    WriteChannel(c.channel);
     OneByteCommand('L', c.dataW1 * 8, QStringLiteral("Set Data Length 1."), LogAt::AfterFirstWait);
     OneByteCommand('l', c.dataW2 * 8, QStringLiteral("Set Data Length 2."), LogAt::AfterFirstWait);
     OneByteCommand('T', c.dataW1TX * 8, QStringLiteral("Set Data Length 1.TX"),
                    LogAt::AfterFirstWait);
     OneByteCommand('t', c.dataW2TX * 8, QStringLiteral("Set Data Length 2.TX"),
                    LogAt::AfterFirstWait);
-    // Only "250Kbs" is the slow rate; "1Mbs" and no selection are the fast one.
-    OneByteCommand('D', c.rateIndex == 0 ? 0x00 : 0xFF, QStringLiteral("Set RF Data Rate."),
-                   LogAt::AfterLetter);
+    WriteDataRate(c.rateIndex);
     // With no power selected there is no line to log, and the code 0 (-20 dBm) goes out.
     const int power = c.powerIndex;
     OneByteCommand('P', powerCodeForIndex(power),
@@ -223,6 +221,22 @@ bool RadioModule::WriteConfig(const ModuleConfig &c)
     Pause(CommandDelay);
     ReadConfig();
     return true;
+}
+
+void RadioModule::WriteChannel(int channel)
+{
+    if (RefusedOnDataPort("Set Channel"))
+        return;
+    OneByteCommand('C', channel, QStringLiteral("Set Channel."), LogAt::AfterFirstWait);
+}
+
+void RadioModule::WriteDataRate(int rateIndex)
+{
+    if (RefusedOnDataPort("Set RF Data Rate"))
+        return;
+    // Only "250Kbs" is the slow rate; "1Mbs" and no selection are the fast one.
+    OneByteCommand('D', rateIndex == 0 ? 0x00 : 0xFF, QStringLiteral("Set RF Data Rate."),
+                   LogAt::AfterLetter);
 }
 
 // ---------------------------------------------------------------------------------------

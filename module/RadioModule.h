@@ -46,6 +46,10 @@ public:
     // "Set Module": wakes a sleeping module, refuses what cannot be written whole (nothing is
     // sent then, and false comes back), writes the nine settings and starts the read-back.
     bool WriteConfig(const ModuleConfig &config);
+    // One setting alone, as "Set Module" writes it: the channel (0 to 127), or the data rate
+    // (the RF Data Rate index: 0 "250Kbs", else "1Mbs"). Nothing else of the module changes.
+    void WriteChannel(int channel);
+    void WriteDataRate(int rateIndex);
     // The configuration read request; does nothing while a read is under way.
     void ReadConfig();
     // The reply time-out's handler (the timer calls it).

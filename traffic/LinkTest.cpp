@@ -11,6 +11,7 @@
 #include "app/Radio.h"
 #include "app/SpinEdit.h"
 #include "app/StampClock.h"
+#include "app/SurveyForm.h"
 #include "traffic/CounterText.h"
 #include "traffic/LinkReport.h"
 #include "traffic/ResponsivePause.h"
@@ -128,4 +129,13 @@ void TMainForm::LinkReport1Click()
     LinkReportForm->show();
     LinkReportForm->raise();
     LinkReportForm->activateWindow();
+}
+
+void TMainForm::ChannelSurvey1Click()
+{
+    if (!SurveyForm)
+        SurveyForm = new TSurveyForm(*this, this);
+    SurveyForm->show();
+    SurveyForm->raise();
+    SurveyForm->activateWindow();
 }

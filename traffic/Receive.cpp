@@ -170,15 +170,20 @@ void TMainForm::WireTrafficEvents()
     // could fire a few percent early and count a packet that is merely on its way.
     Timer1->setTimerType(Qt::PreciseTimer);
     On(Timer1, &QTimer::timeout, &TMainForm::Timer1Timer);
-    On(Button10, &QPushButton::clicked, &TMainForm::Button10Click);
-    On(Button4, &QPushButton::clicked, &TMainForm::Button4Click);
+    Op(Button10, &QPushButton::clicked, &TMainForm::Button10Click);
+    Op(Button4, &QPushButton::clicked, &TMainForm::Button4Click);
     On(Button9, &QPushButton::clicked, &TMainForm::Button9Click);
     On(Button3, &QPushButton::clicked, &TMainForm::Button3Click);
     On(Button6, &QPushButton::clicked, &TMainForm::Button6Click);
     On(LinkReport1, &QAction::triggered, &TMainForm::LinkReport1Click);
+    On(ChannelSurvey1, &QAction::triggered, &TMainForm::ChannelSurvey1Click);
 
     // Typed lines and files.
-    new KeyPressFilter(SendEdit,
-                       [this](char &key) { Guarded([this, &key] { SendEditKeyPress(key); }); });
-    On(Button11, &QPushButton::clicked, &TMainForm::Button11Click);
+    new KeyPressFilter(SendEdit, [this](char &key) {
+        Guarded([this, &key] {
+            if (key != '\r' || SendEdit->text().isEmpty() || !RefusedForSurvey())
+                SendEditKeyPress(key);
+        });
+    });
+    Op(Button11, &QPushButton::clicked, &TMainForm::Button11Click);
 }

@@ -6,6 +6,7 @@
 
 void shotsMainWindow(const QString &dir);
 void shotsHelpWindow(const QString &dir);
+void shotsSurveyWindow(const QString &dir);
 
 int main(int argc, char **argv)
 {
@@ -16,5 +17,6 @@ int main(int argc, char **argv)
                                  : QStringLiteral(QV_SOURCE_DIR "/docs/screenshots");
     shotsMainWindow(dir);
     shotsHelpWindow(dir);
+    shotsSurveyWindow(dir);
     return 0;
 }

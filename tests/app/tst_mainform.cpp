@@ -586,8 +586,8 @@ private slots:
                                                     "to File...,Stop Recording,-,E&xit"),
                                      QStringLiteral("&Edit:&Find...\tCtrl+F,Find &Next\tF3,Find "
                                                     "&Previous\tShift+F3"),
-                                     QStringLiteral("&View:&Link Report...,-,Time Stamps,Hex and "
-                                                    "Text,UTF-8 Text,Whole Lines"),
+                                     QStringLiteral("&View:&Link Report...,Channel Survey...,-,Time "
+                                                    "Stamps,Hex and Text,UTF-8 Text,Whole Lines"),
                                      QStringLiteral("&Settings:&Serial port..."),
                                      QStringLiteral("&Help:&About...\tF1")}));
         QVERIFY(!f.StopRecording1->isEnabled());

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -180,6 +181,25 @@ private slots:
             "reset runs on one port");
         row("--log with one port", {"--port", "sim:M1", "--log", "x.csv", "write", good}, "write",
             2, "--log goes with station");
+
+        // The channel survey: two modules, or refused before anything is written.
+        row("survey",
+            {"survey", "--tx", "sim:SV1", "--rx", "sim:SV2", "--channels", "80,81", "--packets",
+             "3", "--pace", "0"},
+            "survey", 0, "");
+        row("survey, a port that does not open",
+            {"survey", "--tx", "sim:SV1", "--rx", "/dev/ttyQV9", "--channels", "80"}, "survey", 2,
+            "/dev/ttyQV9: no such device");
+        row("survey of channel 200",
+            {"survey", "--tx", "sim:SV1", "--rx", "sim:SV2", "--channels", "200"}, "survey", 2,
+            "--channels 200: \"200\" is no channel");
+        // sim:D holds the profile the row above wrote.
+        row("survey of modules that cannot hear each other",
+            {"survey", "--tx", "sim:SV1", "--rx", "sim:D", "--channels", "80"}, "survey", 2,
+            "cannot hear each other: address width: the sender 5 bytes, the receiver 3");
+        row("survey without a receiver", {"survey", "--tx", "sim:SV1"}, "survey", 2,
+            "survey needs the sending module's port (--tx) and the receiving one's (--rx)");
+        row("--tx without survey", {"--tx", "sim:SV1", "read"}, "read", 2, "--tx goes with survey");
     }
     void exitStatus()
     {
@@ -323,6 +343,29 @@ private slots:
         QVERIFY2(r.out.contains("100 of 100 received"), r.out.constData());
         QVERIFY(r.out.endsWith("Demo passed.\n"));
         QVERIFY(!QFile::exists(home_.filePath(QStringLiteral("Quorvane.ini"))));
+    }
+
+    // The survey's demo in its busy office: a channel under Wi-Fi 6 loses packets, one
+    // outside every band none and is the best; the CSV file and the chart are written.
+    void demoSurvey()
+    {
+        const QString csv = home_.filePath(QStringLiteral("survey.csv"));
+        const QString png = home_.filePath(QStringLiteral("survey.png"));
+        const Run r = cli({"demo", "--survey", "--channels", "37,90", "--packets", "30", "--csv",
+                           csv, "--png", png});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains("Best channels:\n  90 (2490 MHz, 1M): 0.0 % loss"),
+                 r.out.constData());
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> rows = f.readAll().trimmed().split('\n');
+        QCOMPARE(rows.size(), 3);
+        QVERIFY(rows.at(1).startsWith("37,2437,1M,30,"));
+        QVERIFY2(!rows.at(1).contains(",0,0.00,"), rows.at(1).constData()); // lost some
+        QVERIFY(rows.at(2).startsWith("90,2490,1M,30,30,0,0.00,"));
+        const QImage chart(png);
+        QCOMPARE(chart.size(), QSize(1000, 380));
+        QVERIFY(chart.text(QStringLiteral("Title")).contains(QLatin1String("best 90")));
     }
 
 private:
