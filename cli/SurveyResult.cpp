@@ -28,6 +28,8 @@ QList<SurveyResult::Ranked> SurveyResult::Best(int count) const
         ranked << r;
     }
     std::stable_sort(ranked.begin(), ranked.end(), [](const Ranked &a, const Ranked &b) {
+        if (a.row.InBand() != b.row.InBand())
+            return a.row.InBand();
         if (a.row.LossPercent() != b.row.LossPercent())
             return a.row.LossPercent() < b.row.LossPercent();
         if (a.neighbourLoss != b.neighbourLoss)
@@ -46,10 +48,11 @@ QString SurveyResult::BestText(const Ranked &r)
                                   .arg(NeighbourReach)
                                   .arg(r.neighbourLoss, 0, 'f', 1)
                             : QStringLiteral("no loss within %1 channels").arg(NeighbourReach);
-    return QStringLiteral("%1 (%2 MHz, %3): %4 % loss, %5")
+    return QStringLiteral("%1 (%2 MHz, %3%4): %5 % loss, %6")
         .arg(r.row.channel)
         .arg(r.row.Mhz())
         .arg(r.row.RateText())
+        .arg(r.row.InBand() ? QString() : QStringLiteral(", outside the 2.4 GHz band"))
         .arg(r.row.LossPercent(), 0, 'f', 1)
         .arg(neighbours);
 }

@@ -4,7 +4,9 @@
 // repeated and out of order), and which channels are best. The same rows make the table and
 // bars quorvane-cli prints, the CSV file, the JSON object and the chart.
 //
-// The best channels are ranked by their own loss first; between channels that lose as little,
+// The best channels are ranked by whether they lie in the licence-free 2.4 GHz band first (it
+// ends at 2483.5 MHz: a module channel above 83 radiates where few places allow it, however
+// quiet it is), then by their own loss; between channels that lose as little,
 // the one whose surveyed neighbours lose least (within NeighbourReach channels: a busy Wi-Fi
 // channel spreads over 22 MHz, and its edge moves with the load), then the one farthest from
 // any channel that lost a packet, then the lower channel.
@@ -16,6 +18,7 @@
 class QIODevice;
 
 struct SurveyRow {
+    static constexpr int LastInBand = 83; // 2483 MHz
     int channel = 0;
     bool oneMbit = true;
     int sent = 0;
@@ -26,6 +29,7 @@ struct SurveyRow {
     double packetsPerSecond = 0;
 
     int Mhz() const { return 2400 + channel; }
+    bool InBand() const { return channel <= LastInBand; }
     double LossPercent() const { return sent > 0 ? 100.0 * lost / sent : 0; }
     QString RateText() const;
 };
@@ -45,7 +49,8 @@ public:
 
     // The rows ranked best first (at most count of them).
     QList<Ranked> Best(int count) const;
-    // "127 (2527 MHz, 1M): 0.0 % loss, no loss within 10 channels"
+    // "80 (2480 MHz, 1M): 0.0 % loss, no loss within 10 channels"; a channel above the band
+    // says so: "127 (2527 MHz, 1M, outside the 2.4 GHz band): ..."
     static QString BestText(const Ranked &r);
 
     // The table's header, and one line per row with its bar.
