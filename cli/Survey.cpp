@@ -22,6 +22,9 @@ const int kBauds[] = {9600, 19200, 38400, 57600, 115200};
 // The wait for a packet that may still come after the sender's last one has left: far more
 // than its air time and the receiver's line time, which are added to it.
 constexpr qint64 kLateMarginNs = 20'000'000;
+// While a channel's packets stream in, the receiver takes them in batches of this many ms
+// rather than as each piece of a packet comes: the counting needs them only at the end.
+constexpr int kGatherMs = 50;
 
 qint64 nowNs()
 {
@@ -350,7 +353,8 @@ void Survey::measure(int channel, bool oneMbit)
     std::shared_ptr<Counting> counting = counting_;
     const qint64 last = first + packets - 1;
     // The receiver counts from here on, this channel's packets only.
-    rxHost_->Post([counting, last, width = outcome_.width](Programmer &) {
+    rxHost_->Post([counting, last, width = outcome_.width](Programmer &p) {
+        p.Port().SetReceiveGathering(kGatherMs);
         counting->report.reset(nowNs() / 1'000'000);
         counting->last = last;
         counting->width = width;
@@ -384,7 +388,9 @@ void Survey::measure(int channel, bool oneMbit)
                                   kLateMarginNs;
             const qint64 deadline = tx_->lastNs + qint64(lateNs);
             rxHost_->Post(
-                [counting, deadline](Programmer &) {
+                [counting, deadline](Programmer &p) {
+                    // What was held back goes over now, and the last packet as it comes.
+                    p.Port().SetReceiveGathering(0);
                     const qint64 left = deadline - nowNs();
                     if (counting->lastSeen || left <= 0)
                         return;

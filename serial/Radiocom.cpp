@@ -4,6 +4,7 @@
 #include "serial/SerialLog.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <climits>
@@ -379,6 +380,9 @@ void TRadioCom::ClosePort()
             notice = drainOutput(lineTimeMs(unsent) * 5 / 4 + 100, "at close");
         // The watcher ends before the handle closes, and a notification it queued is
         // dropped, also if the port is opened again before the main thread gets to it.
+        held_.reset();
+        if (gatherTimer_)
+            gatherTimer_->stop();
         if (reader_) {
             reader_->Stop();
             reader_.reset();
@@ -416,17 +420,38 @@ void TRadioCom::runNotification()
         return;
     TComReader::Delivery delivery = reader_->TakeNotification();
     if (delivery) {
+        const TComReader *reader = reader_.get();
         const int count = line_ ? line_->queuedInput() : -1;
         if (count >= 0)
             OnComReceive(count);
-        // The watcher may wait again. (The handler may have closed or reopened the port; the
-        // delivery keeps what it needs alive.)
-        delivery.Finish();
+        // The watcher may wait again, at once or when the gathering's time is up. (The handler
+        // may have closed or reopened the port; the delivery keeps what it needs alive.)
+        if (gatherMs_ > 0 && reader_.get() == reader) {
+            held_.emplace(std::move(delivery));
+            gatherTimer_->start(gatherMs_);
+        } else {
+            delivery.Finish();
+        }
     }
     // After the bytes that came before it. A handler that closed the port has ended that
     // watcher, and its loss with it.
     if (reader_ && reader_->TakeLoss() && onDeviceLost_)
         onDeviceLost_();
+}
+
+void TRadioCom::SetReceiveGathering(int ms)
+{
+    gatherMs_ = std::max(ms, 0);
+    if (gatherMs_ > 0 && !gatherTimer_) {
+        gatherTimer_ = new QTimer(this);
+        gatherTimer_->setSingleShot(true);
+        connect(gatherTimer_, &QTimer::timeout, this, [this] { held_.reset(); });
+    }
+    if (gatherMs_ == 0) {
+        held_.reset();
+        if (gatherTimer_)
+            gatherTimer_->stop();
+    }
 }
 
 void TRadioCom::OnComReceive(int Count)

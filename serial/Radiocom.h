@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class QSocketNotifier;
@@ -89,6 +90,8 @@ private:
 // hands each one to the main thread; the next one goes over only after the main thread has
 // run the last, with everything the line reported meanwhile. All of its protocol is plain C++
 // so that the thread sanitizer can judge it.
+class QTimer;
+
 class TComReader {
 public:
     // wakeMain is called on the watcher thread after a notification has been queued; it must
@@ -186,6 +189,13 @@ public:
     const TReceiveEvent &OnReceive() const { return onReceive_; }
     void SetOnReceive(TReceiveEvent handler) { onReceive_ = std::move(handler); }
     void SetOnNotice(TNoticeEvent handler) { onNotice_ = std::move(handler); }
+    // Arrivals gathered: once a receive event has run, the next waits at least ms and carries
+    // all that came meanwhile, so that a steady stream wakes this thread and the watcher once
+    // in ms instead of on every arrival (a module's UART hands a 25-byte packet over in four
+    // pieces). For an owner that counts packets rather than answering them; nothing is lost
+    // while the line's input queue holds ms of bytes. 0, the default: each arrival at once;
+    // setting it lets an event held back go at once.
+    void SetReceiveGathering(int ms);
     // Raised on the main thread when the device of the open port has gone away (hang-up of
     // an unplugged adapter). The port stays open, every transfer failing, until it is closed.
     using TDeviceLostEvent = std::function<void()>;
@@ -280,4 +290,8 @@ private:
     // runs the queued notification. No Qt object is touched from the watcher thread.
     int wakeFd_ = -1;
     QSocketNotifier *wakeNotifier_ = nullptr;
+    // The receive event that ran last, finished only when the gathering's time is up.
+    int gatherMs_ = 0;
+    std::optional<TComReader::Delivery> held_;
+    QTimer *gatherTimer_ = nullptr;
 };

@@ -470,6 +470,43 @@ private slots:
             QCOMPARE(com.counts.at(1), takes ? 0 : 10);
     }
 
+    // Gathering: a stream arriving in pieces goes over in receive events at least the gathering
+    // time apart, every byte in order; ended, a held event lets the next arrival through.
+    void gatheringBatchesArrivals()
+    {
+        PtyPair pty;
+        OpenCom com(pty);
+        QByteArray got;
+        QList<qint64> at;
+        QElapsedTimer clock;
+        clock.start();
+        unsigned char buf[64];
+        com.c.SetOnReceive([&](int count) {
+            const int n = com.c.ReceiveBuffer(buf, count);
+            if (n > 0) {
+                got.append(reinterpret_cast<const char *>(buf), n);
+                at << clock.elapsed();
+            }
+        });
+        com.c.SetReceiveGathering(80);
+        for (char c = '0'; c <= '9'; ++c) {
+            pty.write(QByteArray(1, c));
+            QTest::qWait(10);
+        }
+        QTRY_COMPARE(got, QByteArray("0123456789"));
+        QVERIFY(at.size() >= 2);
+        for (qsizetype i = 1; i < at.size(); ++i)
+            QVERIFY2(
+                at[i] - at[i - 1] >= 76, // a coarse timer may fire 5 % early
+                qPrintable(QStringLiteral("%1 ms after the one before").arg(at[i] - at[i - 1])));
+        com.c.SetReceiveGathering(60000);
+        pty.write("a");
+        QTRY_COMPARE(got.size(), 11);
+        com.c.SetReceiveGathering(0); // the event held back for a minute is let go
+        pty.write("b");
+        QTRY_COMPARE(got, QByteArray("0123456789ab"));
+    }
+
     void unassignedHandlerLeavesBytesQueued()
     {
         PtyPair pty;
