@@ -12,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -218,19 +217,19 @@ void TLinkReportForm::ResetButtonClick()
 
 void TLinkReportForm::CsvButtonClick()
 {
-    SaveFile(QStringLiteral("Save CSV"), QStringLiteral("link-report.csv"),
-             QStringLiteral("CSV Files (*.csv)"),
-             [this](QIODevice &file) { return report_.writeCsv(file); });
+    Prompts::saveWholeFile(this, QStringLiteral("Save CSV"), QStringLiteral("link-report.csv"),
+                           QStringLiteral("CSV Files (*.csv)"),
+                           [this](QIODevice &file) { return report_.writeCsv(file); });
 }
 
 void TLinkReportForm::ChartButtonClick()
 {
     Refresh();
     const QString title = ChartTitle();
-    SaveFile(QStringLiteral("Save Chart"), QStringLiteral("link-report.png"),
-             QStringLiteral("PNG Pictures (*.png)"), [this, &title](QIODevice &file) {
-                 return Chart->Image(QSize(800, 320), title).save(&file, "PNG");
-             });
+    Prompts::saveWholeFile(this, QStringLiteral("Save Chart"), QStringLiteral("link-report.png"),
+                           QStringLiteral("PNG Pictures (*.png)"), [this, &title](QIODevice &file) {
+                               return Chart->Image(QSize(800, 320), title).save(&file, "PNG");
+                           });
 }
 
 QString TLinkReportForm::ChartTitle()
@@ -242,20 +241,4 @@ QString TLinkReportForm::ChartTitle()
              clock.at(report_.startedMs()).toString(format),
              clock.at(clock.elapsed()).toString(format), ReceivedValue->text(), LostValue->text(),
              LossValue->text());
-}
-
-void TLinkReportForm::SaveFile(const QString &title, const QString &name, const QString &filter,
-                               const std::function<bool(QIODevice &)> &write)
-{
-    const QString path = Prompts::current()->saveFileName(
-        this, title, QDir::current().filePath(name), filter, false);
-    if (path.isEmpty())
-        return;
-    // Written whole and renamed into place: a failure leaves the file that was there.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && write(file) && file.commit())
-        return;
-    Prompts::current()->critical(
-        this, QStringLiteral("Error!"),
-        QStringLiteral("Cannot save %1: %2").arg(path, file.errorString()));
 }

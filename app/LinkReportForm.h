@@ -67,9 +67,5 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    // Asks where (proposing name in the working folder) and writes the file with write.
-    void SaveFile(const QString &title, const QString &name, const QString &filter,
-                  const std::function<bool(QIODevice &)> &write);
-
     LinkReport &report_;
 };

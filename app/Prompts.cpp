@@ -1,8 +1,10 @@
 #include "app/Prompts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QSaveFile>
 
 namespace {
 
@@ -40,4 +42,18 @@ Prompts *Prompts::current()
 void Prompts::install(Prompts *p)
 {
     installed = p;
+}
+
+void Prompts::saveWholeFile(QWidget *owner, const QString &title, const QString &name,
+                            const QString &filter, const std::function<bool(QIODevice &)> &write)
+{
+    const QString path =
+        current()->saveFileName(owner, title, QDir::current().filePath(name), filter, false);
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && write(file) && file.commit())
+        return;
+    current()->critical(owner, QStringLiteral("Error!"),
+                        QStringLiteral("Cannot save %1: %2").arg(path, file.errorString()));
 }

@@ -7,6 +7,9 @@
 
 #include <QString>
 
+#include <functional>
+
+class QIODevice;
 class QWidget;
 
 class Prompts {
@@ -30,6 +33,11 @@ public:
     static Prompts *current();
     // Installs p (not owned); nullptr restores the default.
     static void install(Prompts *p);
+
+    // Asks where to save (proposing name in the working folder) and writes the file with write,
+    // whole and renamed into place: a failure leaves the file that was there, and is told.
+    static void saveWholeFile(QWidget *owner, const QString &title, const QString &name,
+                              const QString &filter, const std::function<bool(QIODevice &)> &write);
 
     // The caption the application gives its own error messages.
     static QString applicationCaption() { return QStringLiteral("Quorvane"); }

@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -323,32 +322,17 @@ void TSurveyForm::Ended()
 
 void TSurveyForm::CsvButtonClick()
 {
-    SaveFile(QStringLiteral("Save CSV"), QStringLiteral("channel-survey.csv"),
-             QStringLiteral("CSV Files (*.csv)"),
-             [this](QIODevice &file) { return result_.WriteCsv(file); });
+    Prompts::saveWholeFile(this, QStringLiteral("Save CSV"), QStringLiteral("channel-survey.csv"),
+                           QStringLiteral("CSV Files (*.csv)"),
+                           [this](QIODevice &file) { return result_.WriteCsv(file); });
 }
 
 void TSurveyForm::ChartButtonClick()
 {
-    SaveFile(QStringLiteral("Save Chart"), QStringLiteral("channel-survey.png"),
-             QStringLiteral("PNG Pictures (*.png)"), [this](QIODevice &file) {
-                 return SurveyChart::Image(QSize(1000, 380), result_, title_, palette())
-                     .save(&file, "PNG");
-             });
-}
-
-void TSurveyForm::SaveFile(const QString &title, const QString &name, const QString &filter,
-                           const std::function<bool(QIODevice &)> &write)
-{
-    const QString path = Prompts::current()->saveFileName(
-        this, title, QDir::current().filePath(name), filter, false);
-    if (path.isEmpty())
-        return;
-    // Written whole and renamed into place: a failure leaves the file that was there.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && write(file) && file.commit())
-        return;
-    Prompts::current()->critical(
-        this, QStringLiteral("Error!"),
-        QStringLiteral("Cannot save %1: %2").arg(path, file.errorString()));
+    Prompts::saveWholeFile(this, QStringLiteral("Save Chart"), QStringLiteral("channel-survey.png"),
+                           QStringLiteral("PNG Pictures (*.png)"), [this](QIODevice &file) {
+                               return SurveyChart::Image(QSize(1000, 380), result_, title_,
+                                                         palette())
+                                   .save(&file, "PNG");
+                           });
 }

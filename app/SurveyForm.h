@@ -67,8 +67,6 @@ private:
     bool Begin(Survey::Request request);
     void Ended();
     void ShowButtons();
-    void SaveFile(const QString &title, const QString &name, const QString &filter,
-                  const std::function<bool(QIODevice &)> &write);
 
     TMainForm &main_;
     std::unique_ptr<Survey> survey_;

@@ -55,6 +55,8 @@ void runEventLoopFor(int ms);
 // Runs the event loop until done() holds or limitMs pass; false on the limit.
 bool runUntil(const std::function<bool()> &done, int limitMs);
 
+// CPU seconds used by this process's threads that which picks by their id (/proc/self/task).
+double cpuSecondsOfThreads(const std::function<bool(const QString &tid)> &which);
 // CPU seconds used by this process's threads, all but the main one.
 double cpuSecondsOfOtherThreads();
 // CPU seconds used by the whole process, to the nanosecond.

@@ -11,34 +11,19 @@
 #include "sim/SimWorld.h"
 #include "sim/SimulatedModules.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 
-#include <unistd.h>
-
 namespace {
 
 // CPU seconds of this process's threads of that name so far.
-double cpuSecondsOfThreads(const QByteArray &name)
+double cpuSecondsOfThreadsNamed(const QByteArray &name)
 {
-    const long ticks = ::sysconf(_SC_CLK_TCK);
-    double total = 0;
-    for (const QString &tid :
-         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    return cpuSecondsOfThreads([&name](const QString &tid) {
         QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(tid));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != name)
-            continue;
-        QFile f(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray s = f.readAll();
-        const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 12)
-            total += (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(ticks);
-    }
-    return total;
+        return comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name;
+    });
 }
 
 void surveyRun(BenchTable &t, const QString &label, const SimInterference &air)
@@ -68,13 +53,13 @@ void surveyRun(BenchTable &t, const QString &label, const SimInterference &air)
     QObject::connect(&survey, &Survey::Finished, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     const double cpu0 = cpuSecondsOfProcess();
-    const double sim0 = cpuSecondsOfThreads("qv-sim");
+    const double sim0 = cpuSecondsOfThreadsNamed("qv-sim");
     clock.start();
     survey.Start();
     loop.exec();
     const double wallMs = double(clock.nsecsElapsed()) / 1e6;
     // The simulated modules stand in for hardware: their thread's share is told apart.
-    const double sim = cpuSecondsOfThreads("qv-sim") - sim0;
+    const double sim = cpuSecondsOfThreadsNamed("qv-sim") - sim0;
     const double cpu = cpuSecondsOfProcess() - cpu0 - sim;
     SimWorld::instance()->air().setInterference(SimInterference());
     const Survey::Outcome &o = survey.Result();

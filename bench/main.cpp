@@ -37,15 +37,14 @@ static const BenchEntry kSections[] = {
     {"survey", benchSurvey},
 };
 
-double cpuSecondsOfOtherThreads()
+double cpuSecondsOfThreads(const std::function<bool(const QString &tid)> &which)
 {
     const long ticks = ::sysconf(_SC_CLK_TCK);
     double total = 0;
-    const QString self = QString::number(::getpid());
     const QStringList tasks =
         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &tid : tasks) {
-        if (tid == self)
+        if (!which(tid))
             continue;
         QFile f(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
         if (!f.open(QIODevice::ReadOnly))
@@ -56,6 +55,12 @@ double cpuSecondsOfOtherThreads()
             total += (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(ticks);
     }
     return total;
+}
+
+double cpuSecondsOfOtherThreads()
+{
+    const QString self = QString::number(::getpid());
+    return cpuSecondsOfThreads([&self](const QString &tid) { return tid != self; });
 }
 
 // /proc counts in ticks of 10 ms: a tenth of a per cent of ten seconds is one tick.
