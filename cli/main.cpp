@@ -11,7 +11,7 @@
 #include "cli/Output.h"
 #include "cli/PortWatch.h"
 #include "cli/Programmer.h"
-#include "cli/Station.h"
+#include "cli/StationMode.h"
 #include "cli/SurveyCommand.h"
 #include "serial/PortDirectory.h"
 #include "settings/IniFile.h"
@@ -663,14 +663,14 @@ int main(int argc, char **argv)
             reachSimulatedModules();
             const QString folder = parser.value(devicesOption);
             if (station) {
-                Station::Request s;
+                StationMode::Request s;
                 s.profile = request.wanted;
                 s.profilePath = request.argument;
                 s.speedIndex = speed;
                 s.folder = folder;
                 s.log = log.IsOpen() ? &log : nullptr;
                 s.bell = ::isatty(STDOUT_FILENO) == 1;
-                Station st(result, s);
+                StationMode st(result, s);
                 error = PortWatch(folder).Problem();
                 if (error.isEmpty())
                     return st.Run();

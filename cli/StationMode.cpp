@@ -1,4 +1,4 @@
-#include "cli/Station.h"
+#include "cli/StationMode.h"
 
 #include "cli/ModuleHost.h"
 #include "cli/ModuleLog.h"
@@ -8,15 +8,15 @@
 
 #include <memory>
 
-Station::Station(const Output &out, Request request)
+StationMode::StationMode(const Output &out, Request request)
     : out_(out), request_(std::move(request)), watch_(request_.folder)
 {
-    connect(&watch_, &PortWatch::changed, this, &Station::look);
+    connect(&watch_, &PortWatch::changed, this, &StationMode::look);
 }
 
-Station::~Station() = default;
+StationMode::~StationMode() = default;
 
-int Station::Run()
+int StationMode::Run()
 {
     const StopSignals stopSignals([this] { Stop(); });
     out_.Progress(QStringLiteral("Station: every module plugged in %1 gets %2 written and checked; "
@@ -36,7 +36,7 @@ int Station::Run()
     return failed_ == 0 ? 0 : 1;
 }
 
-void Station::Stop()
+void StationMode::Stop()
 {
     if (stopping_)
         return;
@@ -46,13 +46,13 @@ void Station::Stop()
     endWhenIdle();
 }
 
-void Station::endWhenIdle()
+void StationMode::endWhenIdle()
 {
     if (stopping_ && running_ == 0)
         loop_.quit();
 }
 
-void Station::look()
+void StationMode::look()
 {
     if (stopping_)
         return;
@@ -69,7 +69,7 @@ void Station::look()
         start(p);
 }
 
-void Station::start(const PortWatch::Plugged &plugged)
+void StationMode::start(const PortWatch::Plugged &plugged)
 {
     ++running_;
     auto *host = new ModuleHost(this);
@@ -86,7 +86,7 @@ void Station::start(const PortWatch::Plugged &plugged)
         });
 }
 
-void Station::finished(const ModuleOutcome &outcome)
+void StationMode::finished(const ModuleOutcome &outcome)
 {
     --running_;
     (outcome.Passed() ? passed_ : failed_)++;

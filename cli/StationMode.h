@@ -20,7 +20,7 @@
 class ModuleLog;
 class Output;
 
-class Station : public QObject {
+class StationMode : public QObject {
     Q_OBJECT
 
 public:
@@ -33,8 +33,8 @@ public:
         bool bell = false;        // sound the terminal's bell on FAIL
     };
 
-    Station(const Output &out, Request request);
-    ~Station() override;
+    StationMode(const Output &out, Request request);
+    ~StationMode() override;
 
     // Runs until Stop(), Ctrl+C or SIGTERM. The exit status: 0 when every module passed, 1
     // when any failed.
