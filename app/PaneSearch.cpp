@@ -143,18 +143,21 @@ void PaneSearch::select(int position)
 
 void PaneSearch::Next()
 {
-    pane_->Flush();
-    const int at = find(current_.hasSelection() ? current_.selectionEnd() : viewTop(), true);
-    if (at >= 0)
-        select(at);
-    repaint();
-    emit changed();
+    step(true);
 }
 
 void PaneSearch::Previous()
 {
+    step(false);
+}
+
+void PaneSearch::step(bool forward)
+{
     pane_->Flush();
-    const int at = find(current_.hasSelection() ? current_.selectionStart() : viewTop(), false);
+    const int from = !current_.hasSelection() ? viewTop()
+                     : forward                ? current_.selectionEnd()
+                                              : current_.selectionStart();
+    const int at = find(from, forward);
     if (at >= 0)
         select(at);
     repaint();

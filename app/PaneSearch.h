@@ -64,6 +64,8 @@ private:
     // The match nearest to position in the direction asked for, going round; -1 if none.
     int find(int position, bool forward) const;
     void select(int position);
+    // Next or Previous: the match after the current one (or the view's top) that way.
+    void step(bool forward);
     int viewTop() const;
     // The highlights change: the pane paints them anew.
     void repaint();

@@ -33,13 +33,8 @@ void surveyRun(BenchTable &t, const QString &label, const SimInterference &air)
     SimWorld::instance()->air().setName({});
     SimWorld::instance()->air().setInterference(air);
     Survey::Request r;
-    for (const char *name : {"BENCH-SURVEY-TX", "BENCH-SURVEY-RX"}) {
-        SimModule *m = SimModule::named(QLatin1String(name));
-        m->factoryReset();
-        SimConfig c = m->config();
-        c.serialSpeed = 115200;
-        m->setConfig(c);
-    }
+    for (const char *name : {"BENCH-SURVEY-TX", "BENCH-SURVEY-RX"})
+        SimModule::named(QLatin1String(name))->factoryReset(115200);
     r.tx = {QStringLiteral("sim:BENCH-SURVEY-TX"), QStringLiteral("sim:BENCH-SURVEY-TX"), {}, {}};
     r.rx = {QStringLiteral("sim:BENCH-SURVEY-RX"), QStringLiteral("sim:BENCH-SURVEY-RX"), {}, {}};
     r.speedIndex = 4;

@@ -133,11 +133,7 @@ int Demo::RunSurvey(const Output &out, Survey::Request request, const SurveyComm
     const char *const names[2] = {"survey-tx", "survey-rx"};
     ModulePort *const ports[2] = {&request.tx, &request.rx};
     for (int i = 0; i < 2; ++i) {
-        SimModule *m = SimModule::named(QLatin1String(names[i]));
-        m->factoryReset();
-        SimConfig c = m->config();
-        c.serialSpeed = kBaud;
-        m->setConfig(c);
+        SimModule::named(QLatin1String(names[i]))->factoryReset(kBaud);
         const QString port = QStringLiteral("sim:") + QLatin1String(names[i]);
         *ports[i] = {port, port, {}, {}};
     }

@@ -56,6 +56,14 @@ void SimModule::factoryReset()
     store();
 }
 
+void SimModule::factoryReset(int serialSpeed)
+{
+    factoryReset();
+    SimConfig c = config();
+    c.serialSpeed = serialSpeed;
+    setConfig(c);
+}
+
 void SimModule::setCtsHeld(bool held)
 {
     std::lock_guard<std::mutex> lk(world_.lock());

@@ -49,6 +49,8 @@ public:
     // Power-on state without any stored configuration: the configuration of SimConfig's
     // defaults, awake, nothing gathered or queued, an empty trace.
     void factoryReset();
+    // The same, then its serial speed set to serialSpeed (as setConfig() sets it).
+    void factoryReset(int serialSpeed);
     bool asleep() const;
     // Holds the module's CTS output low (true) or lets it rise: a port with CTS flow control
     // then keeps its bytes back. The module itself never does this; tests and trials do.

@@ -26,13 +26,8 @@ void shotsSurveyWindow(const QString &dir)
     registerSimulatedModules();
     SimWorld::instance()->air().setName({});
     SimWorld::instance()->air().setInterference(SimInterference::wifi());
-    for (const char *name : {"SURVEY-A", "SURVEY-B"}) {
-        SimModule *m = SimModule::named(QLatin1String(name));
-        m->factoryReset();
-        SimConfig c = m->config();
-        c.serialSpeed = 115200;
-        m->setConfig(c);
-    }
+    for (const char *name : {"SURVEY-A", "SURVEY-B"})
+        SimModule::named(QLatin1String(name))->factoryReset(115200);
     QFile ini(config.filePath(QStringLiteral("Quorvane.ini")));
     if (ini.open(QIODevice::WriteOnly))
         ini.write("[Port]\nCOM=0\nBaud=4\n[Devices]\nCOM1=sim:SURVEY-A\n");

@@ -30,10 +30,7 @@ private slots:
         SimStation station(settings, QStringLiteral("WIN-TX"), 4);
         TMainForm &f = station.f();
         SimModule *rx = SimModule::named(QStringLiteral("WIN-RX"));
-        rx->factoryReset();
-        SimConfig c = rx->config();
-        c.serialSpeed = 115200;
-        rx->setConfig(c);
+        rx->factoryReset(115200);
         const QStringList panels{f.StatusPanel(0), f.StatusPanel(1), f.StatusPanel(2)};
         f.RecDataNum->setText(QStringLiteral("7"));
 

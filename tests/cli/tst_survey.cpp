@@ -26,12 +26,12 @@ const QList<int> kChannels{37, 62, 22, 80, 127};
 QString freshModule(const QString &name, const std::function<void(SimConfig &)> &change = {})
 {
     SimModule *m = SimModule::named(name);
-    m->factoryReset();
-    SimConfig c = m->config();
-    c.serialSpeed = 115200;
-    if (change)
+    m->factoryReset(115200);
+    if (change) {
+        SimConfig c = m->config();
         change(c);
-    m->setConfig(c);
+        m->setConfig(c);
+    }
     return QStringLiteral("sim:") + name;
 }
 
