@@ -24,6 +24,9 @@ public:
     Programmer(const Programmer &) = delete;
     Programmer &operator=(const Programmer &) = delete;
 
+    // The Speed list's rates in bit/s, by entry.
+    static constexpr int SpeedBauds[] = {9600, 19200, 38400, 57600, 115200};
+
     // Opens COM<comIndex + 1> as the port directory maps it, at the speed of the Speed list
     // entry speedIndex (0 = 9600 ... 4 = 115200), with the programming line lowered. Empty,
     // or why the port did not open.

@@ -18,7 +18,6 @@ Q_LOGGING_CATEGORY(lcSurvey, "quorvane.cli.survey")
 
 namespace {
 
-const int kBauds[] = {9600, 19200, 38400, 57600, 115200};
 // The wait for a packet that may still come after the sender's last one has left: far more
 // than its air time and the receiver's line time, which are added to it.
 constexpr qint64 kLateMarginNs = 20'000'000;
@@ -35,7 +34,7 @@ qint64 nowNs()
 
 int baudOf(int speedIndex)
 {
-    return kBauds[std::clamp(speedIndex, 0, 4)];
+    return Programmer::SpeedBauds[std::clamp(speedIndex, 0, 4)];
 }
 
 // Bytes on the serial line, at 10 bits each (start, 8 data, stop).

@@ -38,8 +38,6 @@ namespace {
 
 enum Exit { Done = 0, Differs = 1, Usage = 2 };
 
-const int kSpeeds[] = {9600, 19200, 38400, 57600, 115200};
-
 const char kDescription[] =
     "Programs and checks 2.4 GHz radio modules on serial ports, as the Quorvane console's\n"
     "\"Set Module\" and \"Read Config.\" do.\n"
@@ -78,7 +76,7 @@ const char kDescription[] =
 int speedIndex(const QString &rate)
 {
     for (int i = 0; i < 5; ++i)
-        if (rate == QString::number(kSpeeds[i]))
+        if (rate == QString::number(Programmer::SpeedBauds[i]))
             return i;
     return -1;
 }
@@ -365,7 +363,7 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
 
     if (command == QLatin1String("speed")) {
         const int index = r.speed;
-        json.insert(QStringLiteral("baud"), kSpeeds[index]);
+        json.insert(QStringLiteral("baud"), Programmer::SpeedBauds[index]);
         const std::optional<ModuleConfig> answer = p.ChangeSpeed(index);
         if (!p.Port().Connected() && p.Refusal().isEmpty()) {
             out.Error(p.OpenError(), json);
@@ -373,7 +371,8 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
         }
         if (!answer)
             return noAnswer();
-        QString text = QStringLiteral("Module and port now run at %1 bit/s.").arg(kSpeeds[index]);
+        QString text = QStringLiteral("Module and port now run at %1 bit/s.")
+                           .arg(Programmer::SpeedBauds[index]);
         if (port.console) {
             // The console's own module: the console opens it at the new speed from now on, as
             // after its own Set Speed.
@@ -387,12 +386,12 @@ int onModule(const Output &out, Programmer &p, const Port &port, const Request &
             }
             text += QStringLiteral("\n%1: the console's speed is now %2 bit/s.")
                         .arg(ini.path())
-                        .arg(kSpeeds[index]);
+                        .arg(Programmer::SpeedBauds[index]);
             json.insert(QStringLiteral("settings"), ini.path());
         } else {
             text += QStringLiteral("\nUse --baud %1 with this module from now on; the console's "
                                    "settings are unchanged.")
-                        .arg(kSpeeds[index]);
+                        .arg(Programmer::SpeedBauds[index]);
         }
         json.insert(QStringLiteral("ok"), true);
         out.Result(text, json);
