@@ -253,11 +253,6 @@ void Survey::Stop()
     emit Progress(QStringLiteral("Stopping after the step in progress"));
 }
 
-QString Survey::portName(const Side &side) const
-{
-    return side.name;
-}
-
 void Survey::opened()
 {
     for (const Side *s : {tx_.get(), rx_.get()}) {
@@ -267,7 +262,7 @@ void Survey::opened()
             return fail(Verdict::Refused, s->refusal);
         if (!s->config)
             return fail(Verdict::NoAnswer,
-                        QStringLiteral("no answer from the module on %1").arg(portName(*s)));
+                        QStringLiteral("no answer from the module on %1").arg(s->name));
     }
     const ModuleConfig &tx = *tx_->config;
     const ModuleConfig &rx = *rx_->config;
@@ -283,13 +278,13 @@ void Survey::opened()
         if (!difference.isEmpty())
             return fail(Verdict::Refused,
                         QStringLiteral("the modules on %1 and %2 cannot hear each other: %3")
-                            .arg(portName(*tx_), portName(*rx_), difference));
+                            .arg(tx_->name, rx_->name, difference));
         if (outcome_.width < TestPacket::LeastNumberedWidth)
             return fail(Verdict::Refused,
                         QStringLiteral("the survey's numbered packets need a payload width of at "
                                        "least %1 bytes; the module on %2 sends %3")
                             .arg(TestPacket::LeastNumberedWidth)
-                            .arg(portName(*tx_))
+                            .arg(tx_->name)
                             .arg(outcome_.width));
     }
     QList<bool> rates;
@@ -426,13 +421,13 @@ void Survey::measure(int channel, bool oneMbit)
                                 return fail(Verdict::Failed,
                                             QStringLiteral("the module on %1 stopped answering on "
                                                            "channel %2")
-                                                .arg(portName(*s))
+                                                .arg(s->name)
                                                 .arg(row.channel));
                             if (s->config->channel != row.channel)
                                 return fail(Verdict::Failed,
                                             QStringLiteral("the module on %1 reports channel %2 "
                                                            "instead of %3")
-                                                .arg(portName(*s))
+                                                .arg(s->name)
                                                 .arg(s->config->channel)
                                                 .arg(row.channel));
                         }
@@ -460,11 +455,11 @@ void Survey::measured(const SurveyRow &row)
 QString Survey::sideFault(const Side &side) const
 {
     if (side.unplugged)
-        return QStringLiteral("the adapter of %1 went away").arg(portName(side));
+        return QStringLiteral("the adapter of %1 went away").arg(side.name);
     if (side.notDetected)
         return QStringLiteral("the module on %1 stopped answering: a command did not go out "
                               "whole")
-            .arg(portName(side));
+            .arg(side.name);
     return {};
 }
 
@@ -526,12 +521,12 @@ void Survey::ending()
                  if (!s->config)
                      problem = QStringLiteral("the module on %1 did not answer at the end; it "
                                               "should be on channel %2")
-                                   .arg(portName(*s))
+                                   .arg(s->name)
                                    .arg(target);
                  else if (s->config->channel != target)
                      problem =
                          QStringLiteral("the module on %1 reports channel %2 at the end, not %3")
-                             .arg(portName(*s))
+                             .arg(s->name)
                              .arg(s->config->channel)
                              .arg(target);
                  if (!problem.isEmpty() &&

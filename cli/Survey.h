@@ -108,7 +108,6 @@ private:
     void closeAndFinish();
     // Why a side failed during the survey, or empty.
     QString sideFault(const Side &side) const;
-    QString portName(const Side &side) const;
 
     Request request_;
     Outcome outcome_;
